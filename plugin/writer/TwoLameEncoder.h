@@ -1,0 +1,6 @@
+// Placeholder until the writer lands.
+#pragma once
+
+namespace sova {
+class TwoLameEncoder {};
+} // namespace sova

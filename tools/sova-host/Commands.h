@@ -1,0 +1,19 @@
+// Each sova-host subcommand registers itself on the application. A command's callback sets
+// options.exitCode (0 on success).
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include "HostModule.h"
+
+namespace sovahost {
+void RegisterPreferredCommand(CLI::App& app, HostOptions& options); // cmd_preferred.cpp
+void RegisterRegisterCommand(CLI::App& app, HostOptions& options);  // cmd_register.cpp
+void RegisterConformCommand(CLI::App& app, HostOptions& options);   // cmd_conform.cpp
+void RegisterInfoCommand(CLI::App& app, HostOptions& options);      // cmd_info.cpp
+void RegisterDecodeCommand(CLI::App& app, HostOptions& options);    // cmd_decode.cpp
+void RegisterEncodeCommand(CLI::App& app, HostOptions& options);    // cmd_encode.cpp
+void RegisterConvertCommand(CLI::App& app, HostOptions& options);   // cmd_convert.cpp
+void RegisterSettingsCommand(CLI::App& app, HostOptions& options);  // cmd_settings.cpp
+void RegisterStartupCommand(CLI::App& app, HostOptions& options);   // cmd_startup.cpp
+} // namespace sovahost

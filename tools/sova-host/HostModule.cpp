@@ -1,0 +1,51 @@
+#include "HostModule.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+
+#include <platform/Loader.h>
+#include <tsacore/config/Localizer.h>
+#include <tsacore/debug/Trace.h>
+
+namespace sovahost {
+void ApplyHostOptions(const HostOptions& options) {
+    if (!options.codecFolders.empty() || options.codecFoldersOnly)
+        platform::SetLibrarySearchFolders(options.codecFolders, !options.codecFoldersOnly);
+    if (options.trace) {
+        tsacore::debug::EnableTraceChannel("VeLog.Plug-in.SovaMp2", 5, true);
+        tsacore::debug::SetTraceSink([](const char* line) { std::fprintf(stderr, "trace: %s", line); });
+    }
+    if (!options.translationsPath.empty() &&
+        !tsacore::config::Localizer::Get().LoadTranslations(options.translationsPath))
+        throw std::runtime_error("cannot read translations from " + options.translationsPath);
+}
+
+HostModule::HostModule(const std::string& path) {
+    library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library_) throw std::runtime_error("cannot load module " + path + ": " + dlerror());
+    entry_ = reinterpret_cast<sova::sdk::SovaInterfaceProc>(dlsym(library_, sova::sdk::kEntryPointName));
+    if (!entry_) {
+        dlclose(library_);
+        throw std::runtime_error("module " + path + " exports no SovaInterface");
+    }
+}
+
+HostModule::~HostModule() {
+    if (library_) dlclose(library_);
+}
+
+std::string DefaultModulePath(const char* argv0) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path self = fs::canonical("/proc/self/exe", error);
+    for (const fs::path& folder : {self.parent_path(), self.parent_path() / "../../plugin"}) {
+        const fs::path candidate = folder / "SovaMp2.sova";
+        if (!error && fs::exists(candidate, error)) return fs::weakly_canonical(candidate, error).string();
+    }
+    (void)argv0;
+    return SOVA_BUILT_MODULE_PATH;
+}
+} // namespace sovahost

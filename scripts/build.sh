@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Configures (once) and builds a tree incrementally.
+#   build.sh            the main build in build/ (g++)
+#   build.sh sanitize   ASan+UBSan build with the fuzz targets in build-sanitize/ (clang)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh"
+
+kind="${1:-main}"
+case "$kind" in
+  main)
+    dir="$root/build"
+    [ -f "$dir/CMakeCache.txt" ] || cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    ;;
+  sanitize)
+    dir="$root/build-sanitize"
+    [ -f "$dir/CMakeCache.txt" ] || CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja \
+      -DCMAKE_BUILD_TYPE=Debug -DSOVA_SANITIZE=ON -DSOVA_FUZZ=ON -DSOVA_BUILD_BENCH=OFF >/dev/null
+    ;;
+  *) echo "usage: build.sh [main|sanitize]" >&2; exit 2 ;;
+esac
+cmake --build "$dir" -j"$(nproc)"

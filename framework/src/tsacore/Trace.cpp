@@ -1,0 +1,94 @@
+// Trace configuration and statistics. Configuration sits behind a mutex; the counters
+// are atomic so that the hot query path only takes the lock once.
+#include <tsacore/debug/Trace.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+
+namespace tsacore::debug {
+namespace {
+struct TraceState {
+    std::mutex mutex;
+    std::map<std::string, int32_t, std::less<>> channels; // enabled channel -> lowest wanted level
+    TraceSink sink;
+    std::atomic<int32_t> changeCount{0};
+    std::atomic<uint64_t> enabledQueries{0};
+    std::atomic<uint64_t> linesTraced{0};
+};
+
+TraceState& State()
+{
+    static TraceState state;
+    return state;
+}
+} // namespace
+
+int32_t TraceChangeCount()
+{
+    return State().changeCount.load(std::memory_order_acquire);
+}
+
+bool TraceEnabled(const char* channel, int32_t level, bool /*flag*/)
+{
+    TraceState& s = State();
+    s.enabledQueries.fetch_add(1, std::memory_order_relaxed);
+    if (channel == nullptr)
+        return false;
+    std::lock_guard lock(s.mutex);
+    const auto found = s.channels.find(std::string_view(channel));
+    return found != s.channels.end() && level >= found->second;
+}
+
+void Trace(const char* line)
+{
+    TraceState& s = State();
+    s.linesTraced.fetch_add(1, std::memory_order_relaxed);
+    if (line == nullptr)
+        return;
+    TraceSink sink;
+    {
+        std::lock_guard lock(s.mutex);
+        sink = s.sink;
+    }
+    if (sink)
+        sink(line); // outside the lock: a sink may trace or reconfigure
+}
+
+void SetTraceSink(TraceSink sink)
+{
+    TraceState& s = State();
+    std::lock_guard lock(s.mutex);
+    s.sink = std::move(sink);
+    s.changeCount.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void EnableTraceChannel(const std::string& channel, int32_t level, bool enabled)
+{
+    TraceState& s = State();
+    std::lock_guard lock(s.mutex);
+    if (enabled)
+        s.channels[channel] = level;
+    else
+        s.channels.erase(channel);
+    s.changeCount.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void ResetTraceConfiguration()
+{
+    TraceState& s = State();
+    std::lock_guard lock(s.mutex);
+    s.channels.clear();
+    s.sink = nullptr;
+    s.changeCount.fetch_add(1, std::memory_order_acq_rel);
+}
+
+TraceStatistics GetTraceStatistics()
+{
+    TraceState& s = State();
+    TraceStatistics stats;
+    stats.enabledQueries = s.enabledQueries.load(std::memory_order_relaxed);
+    stats.linesTraced = s.linesTraced.load(std::memory_order_relaxed);
+    return stats;
+}
+} // namespace tsacore::debug

@@ -38,8 +38,8 @@ bool StringToNumber(int32_t& out, const UString& text, int32_t flags)
         return true;
     }
     if (flags == kStringToNumberThrow) {
-        const UString message = u"\"" + text + u"\" is not a 32-bit number.";
-        throw config::Error(2, "$$$/tsacore/NotANumber=Not a number", message, 0, 0, false);
+        config::ThrowError(1, "$$$/tsacore/utility/Error/NotANumber=\"@0\" is not a 32-bit decimal number.", 0, 0,
+                           false, {text}, {}, {}, {});
     }
     return false;
 }

@@ -10,7 +10,7 @@ namespace tsacore::debug {
 namespace {
 struct TraceState {
     std::mutex mutex;
-    std::map<std::string, int32_t, std::less<>> channels; // enabled channel -> lowest wanted level
+    std::map<std::string, int32_t, std::less<>> channels; // enabled channel -> highest wanted level
     TraceSink sink;
     std::atomic<int32_t> changeCount{0};
     std::atomic<uint64_t> enabledQueries{0};
@@ -37,7 +37,7 @@ bool TraceEnabled(const char* channel, int32_t level, bool /*flag*/)
         return false;
     std::lock_guard lock(s.mutex);
     const auto found = s.channels.find(std::string_view(channel));
-    return found != s.channels.end() && level >= found->second;
+    return found != s.channels.end() && level <= found->second;
 }
 
 void Trace(const char* line)

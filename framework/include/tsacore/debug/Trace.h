@@ -14,6 +14,7 @@ void Trace(const char* line); // one zero-terminated UTF-8 line, recorded as is
 // Host side.
 using TraceSink = std::function<void(const char* line)>;
 void SetTraceSink(TraceSink sink);   // null sink: lines are dropped
+// Enabled at level L, a channel wants its lines of level L and below.
 void EnableTraceChannel(const std::string& channel, int32_t level, bool enabled);
 void ResetTraceConfiguration();      // every channel off, no sink
 

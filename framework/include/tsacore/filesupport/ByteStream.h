@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include <tsacore/filesupport/File.h>
+#include <tsacore/filesupport/FileException.h>
 
 namespace tsacore::filesupport {
 class OByteStream {
@@ -48,4 +50,9 @@ private:
     size_t used_ = 0;
     uint32_t blockSize_;
 };
+
+// Host side: hears of every failure that a stream's destruction had to swallow (bytes that
+// could not be passed on, a close that failed). Without a reporter, one line goes to stderr.
+using StreamFailureReporter = std::function<void(const file_exception& failure)>;
+void SetStreamFailureReporter(StreamFailureReporter reporter);
 } // namespace tsacore::filesupport

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -17,7 +19,42 @@ namespace {
 }
 
 constexpr int32_t kOpenWithoutTruncating = 1;
+
+std::mutex& ReporterMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+StreamFailureReporter& Reporter()
+{
+    static StreamFailureReporter reporter;
+    return reporter;
+}
+
+// Called from destructors, which must not throw: the failure is only reported.
+void ReportSwallowedFailure(const file_exception& failure) noexcept
+{
+    try {
+        StreamFailureReporter reporter;
+        {
+            std::lock_guard lock(ReporterMutex());
+            reporter = Reporter();
+        }
+        if (reporter)
+            reporter(failure);
+        else
+            std::fprintf(stderr, "sova_framework: output stream lost data on close: %s\n", failure.what());
+    } catch (...) {
+    }
+}
 } // namespace
+
+void SetStreamFailureReporter(StreamFailureReporter reporter)
+{
+    std::lock_guard lock(ReporterMutex());
+    Reporter() = std::move(reporter);
+}
 
 OPlatformByteStream::OPlatformByteStream(const File& file, int32_t flags) : nativePath_(file.NativePath())
 {
@@ -30,8 +67,10 @@ OPlatformByteStream::OPlatformByteStream(const File& file, int32_t flags) : nati
 
 OPlatformByteStream::~OPlatformByteStream()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (fd_ >= 0 && ::close(fd_) != 0 && errno != EINTR) {
+        const int error = errno;
+        ReportSwallowedFailure(file_exception("cannot close \"" + nativePath_ + "\": " + std::strerror(error), error));
+    }
 }
 
 void OPlatformByteStream::Write(const void* data, uint32_t byteCount)
@@ -70,8 +109,10 @@ OBufferedByteStream::~OBufferedByteStream()
 {
     try {
         Flush();
+    } catch (const file_exception& failure) {
+        ReportSwallowedFailure(failure);
     } catch (...) {
-        // A destructor must not throw; the failure already surfaced or will from Write.
+        // A destructor must not throw.
     }
 }
 

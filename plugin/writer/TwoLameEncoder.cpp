@@ -1,0 +1,145 @@
+#include "writer/TwoLameEncoder.h"
+
+#include <algorithm>
+
+#include <tsacore/filesupport/FileException.h>
+
+#include "codecs/TwoLameLibrary.h"
+
+namespace sova {
+namespace {
+using tsacore::filesupport::File;
+using tsacore::filesupport::OBufferedByteStream;
+using tsacore::filesupport::OPlatformByteStream;
+
+constexpr int32_t kOpenForWriting = 1; // keep the file's contents; the writer positions itself
+
+// Applies the encoder parameters to options in their fixed order and returns the number of
+// setters that refused their value. Every call is made, refused or not. initParamsResult
+// receives the result of twolame_init_params.
+int ApplyParameters(const TwoLameFunctions& tl, twolame_options* options, int32_t sampleRate, int32_t channels,
+                    const EncoderSettings& settings, int& initParamsResult) {
+    int refused = 0;
+    const auto count = [&refused](int result) { refused += result != 0 ? 1 : 0; };
+    count(tl.twolame_set_num_channels(options, channels));
+    count(tl.twolame_set_mode(options, static_cast<TWOLAME_MPEG_mode>(settings.GetChannelMode())));
+    count(tl.twolame_set_in_samplerate(options, sampleRate));
+    count(tl.twolame_set_out_samplerate(options, sampleRate));
+    count(tl.twolame_set_bitrate(options, settings.GetBitsPerSecond()));
+    count(tl.twolame_set_psymodel(options, settings.GetPAMType()));
+    if (settings.GetPAMType() == 3 || settings.GetPAMType() == 4)
+        count(tl.twolame_set_ATH_level(options, settings.GetATH()));
+    count(tl.twolame_set_padding(options, static_cast<TWOLAME_Padding>(settings.GetPaddingType())));
+    count(tl.twolame_set_energy_levels(options, settings.GetEnergy() ? 1 : 0));
+    count(tl.twolame_set_emphasis(options, static_cast<TWOLAME_Emphasis>(settings.GetEmphasisType())));
+    count(tl.twolame_set_error_protection(options, settings.GetCRC() ? 1 : 0));
+    count(tl.twolame_set_copyright(options, settings.GetCopy() ? 1 : 0));
+    count(tl.twolame_set_original(options, settings.GetOriginal() ? 1 : 0));
+    initParamsResult = tl.twolame_init_params(options);
+    return refused;
+}
+
+void GrowTo(std::vector<uint8_t>& buffer, size_t size) {
+    if (buffer.size() < size) buffer.resize(size); // new bytes are zero
+}
+} // namespace
+
+TwoLameEncoderState::~TwoLameEncoderState() {
+    if (options) TwoLameLibrary::Functions().twolame_close(&options);
+    options = nullptr;
+    // The members then go in reverse order: buffer, buffered stream, platform stream, file, path.
+}
+
+TwoLameEncoder::TwoLameEncoder() : state_(std::make_unique<TwoLameEncoderState>()) {}
+
+TwoLameEncoder::~TwoLameEncoder() = default;
+
+bool TwoLameEncoder::ValidateSettings(int32_t sampleRate, int32_t channels, const EncoderSettings& settings) {
+    const TwoLameFunctions& tl = TwoLameLibrary::Functions();
+    twolame_options* scratch = tl.twolame_init();
+    if (!scratch) return false;
+    int initParamsResult = 0;
+    const int refused = ApplyParameters(tl, scratch, sampleRate, channels, settings, initParamsResult);
+    tl.twolame_close(&scratch);
+    return refused == 0 && initParamsResult == 0;
+}
+
+bool TwoLameEncoder::Configure(int32_t sampleRate, int32_t channels, EncoderSettings settings) {
+    const TwoLameFunctions& tl = TwoLameLibrary::Functions();
+    state_->options = tl.twolame_init();
+    if (!state_->options) return false;
+    if (!ValidateSettings(sampleRate, channels, settings)) return false;
+    state_->numChannels = channels;
+    int initParamsResult = 0;
+    ApplyParameters(tl, state_->options, sampleRate, channels, settings, initParamsResult); // setters checked above
+    GrowTo(state_->outputBuffer, kMinimumOutputBuffer);
+    return initParamsResult == 0;
+}
+
+bool TwoLameEncoder::OpenOutputFile(const tsacore::UString& path) {
+    try {
+        state_->path = path;
+        state_->file = std::make_unique<File>(path);
+        if (state_->file->Exists()) state_->file->Delete();
+        state_->file->Create(false);
+        // Replace the buffered stream first: it hands its bytes to the platform stream below it.
+        state_->bufferedStream.reset();
+        state_->platformStream = std::make_unique<OPlatformByteStream>(*state_->file, kOpenForWriting);
+        state_->bufferedStream =
+            std::make_unique<OBufferedByteStream>(state_->platformStream.get(), kStreamBufferSize, kStreamBlockSize);
+        return true;
+    } catch (const tsacore::filesupport::file_exception&) {
+        return false;
+    }
+}
+
+void TwoLameEncoder::ReleaseStreams() {
+    state_->bufferedStream.reset();
+    state_->platformStream.reset();
+}
+
+void TwoLameEncoder::WriteEncodedBytes(size_t byteCount) {
+    if (!state_->bufferedStream) {
+        const uint64_t size = state_->file->Size(0);
+        state_->platformStream = std::make_unique<OPlatformByteStream>(*state_->file, kOpenForWriting);
+        state_->bufferedStream =
+            std::make_unique<OBufferedByteStream>(state_->platformStream.get(), kStreamBufferSize, kStreamBlockSize);
+        state_->bufferedStream->SetPosition(static_cast<int64_t>(size));
+    }
+    state_->bufferedStream->Write(state_->outputBuffer.data(), static_cast<uint32_t>(byteCount));
+}
+
+bool TwoLameEncoder::EncodeBlock(const int16_t* pcm, int32_t frames) {
+    // channels x frames stays below 2^29 (checked by the caller), so the size fits an int.
+    GrowTo(state_->outputBuffer, static_cast<size_t>(state_->numChannels) * static_cast<size_t>(frames) * 2);
+    const int result = TwoLameLibrary::Functions().twolame_encode_buffer_interleaved(
+        state_->options, pcm, frames, state_->outputBuffer.data(), static_cast<int>(state_->outputBuffer.size()));
+    if (result < 0) return false;
+    if (result > 0) WriteEncodedBytes(static_cast<size_t>(result));
+    return true;
+}
+
+bool TwoLameEncoder::Finish() {
+    GrowTo(state_->outputBuffer, kMinimumOutputBuffer);
+    const int result = TwoLameLibrary::Functions().twolame_encode_flush(
+        state_->options, state_->outputBuffer.data(), static_cast<int>(state_->outputBuffer.size()));
+    if (result > 0) WriteEncodedBytes(static_cast<size_t>(result));
+    ReleaseStreams();
+    return result >= 0;
+}
+
+std::unique_ptr<TwoLameEncoder> CreateWriter(const tsacore::UString& path, int32_t sampleRate, int32_t channels,
+                                             const EncoderSettings& settings, int32_t& errorCode) {
+    errorCode = 0;
+    auto writer = std::make_unique<TwoLameEncoder>();
+    if (!writer->OpenOutputFile(path)) {
+        errorCode = 2;
+        return nullptr;
+    }
+    if (!writer->Configure(sampleRate, channels, settings)) {
+        errorCode = 1;
+        return nullptr; // the empty file stays
+    }
+    return writer;
+}
+} // namespace sova

@@ -1,0 +1,122 @@
+#include "codecs/TwoLameLibrary.h"
+
+#include <cstdio>
+
+#include <tsacore/utility/ModuleSymbols.h>
+#include <tsacore/utility/StringConversion.h>
+
+#include "codecs/TraceMessage.h"
+
+namespace sova {
+
+namespace {
+// Zero-initialised when the module loads.
+platform::ModuleHandle sHandle;
+bool sBound;
+TwoLameFunctions sFunctions;
+
+// Every entry point, in look-up order: N = needed, O = optional, I = ignored, R = required.
+#define SOVA_TWOLAME_ENTRY_POINTS(N, O, I, R)                                                             \
+    N(get_twolame_version) O(get_twolame_url) I(twolame_print_config) R(twolame_init)                      \
+    R(twolame_init_params) R(twolame_encode_buffer_interleaved) R(twolame_encode_flush) R(twolame_close)   \
+    I(twolame_set_verbosity) R(twolame_set_mode) R(twolame_set_version) R(twolame_set_psymodel)            \
+    R(twolame_set_num_channels) R(twolame_set_in_samplerate) R(twolame_set_out_samplerate)                 \
+    R(twolame_set_bitrate) R(twolame_set_padding) R(twolame_set_energy_levels)                             \
+    R(twolame_set_num_ancillary_bits) R(twolame_set_emphasis) R(twolame_set_error_protection)              \
+    R(twolame_set_copyright) R(twolame_set_original) R(twolame_set_ATH_level)
+#define SOVA_SKIP(name)
+
+bool AllRequiredFound() {
+#define SOVA_FOUND(name) &&sFunctions.name
+    return true SOVA_TWOLAME_ENTRY_POINTS(SOVA_SKIP, SOVA_SKIP, SOVA_SKIP, SOVA_FOUND);
+#undef SOVA_FOUND
+}
+
+constexpr size_t kMessageBufferSize = 1024;
+constexpr size_t kVersionBufferSize = 256;
+} // namespace
+
+const std::array<const char*, TwoLameLibrary::kEntryPointCount> TwoLameLibrary::kEntryPointNames = {
+#define SOVA_NAME(name) #name,
+    SOVA_TWOLAME_ENTRY_POINTS(SOVA_NAME, SOVA_NAME, SOVA_NAME, SOVA_NAME)
+#undef SOVA_NAME
+};
+
+void TwoLameLibrary::Load() {
+    if (sHandle)
+        return;
+    SOVA_TRACE("Loading TwoLame...");
+    try {
+        sHandle = platform::LoadLibraryW(tsacore::utility::AsciiToUTF16("twolame.dll").c_str());
+        if (!sHandle) {
+            SOVA_TRACE("Could not load the default TwoLame library.  Looking for an alternate...");
+            sHandle = platform::LoadLibraryW(tsacore::utility::AsciiToUTF16("twolameD.dll").c_str());
+        }
+    } catch (...) {
+        SOVA_TRACE("Exception when loading TwoLame!");
+    }
+}
+
+void TwoLameLibrary::Unload() {
+    if (sHandle) {
+        SOVA_TRACE("Unloading TwoLame...");
+        platform::FreeLibrary(sHandle);
+    }
+    sBound = false;
+    sHandle = nullptr;
+}
+
+void TwoLameLibrary::UnloadIfLoaded() {
+    if (sHandle)
+        Unload();
+}
+
+void TwoLameLibrary::Resolve() {
+#define SOVA_RESOLVE(name)                                                                                 \
+    sFunctions.name = reinterpret_cast<decltype(sFunctions.name)>(                                         \
+        tsacore::utility::GetFunctionPointerFromModuleImpl(sHandle, #name));
+    SOVA_TWOLAME_ENTRY_POINTS(SOVA_RESOLVE, SOVA_RESOLVE, SOVA_RESOLVE, SOVA_RESOLVE)
+#undef SOVA_RESOLVE
+}
+
+bool TwoLameLibrary::Bind() {
+    Load();
+    if (!sHandle) {
+        SOVA_TRACE("Could not find TwoLame Library");
+        Unload();
+        return sBound;
+    }
+    Resolve();
+    if (!sFunctions.get_twolame_version)
+        return sBound;
+
+    char message[kMessageBufferSize];
+    char version[kVersionBufferSize];
+    const char* versionText = sFunctions.get_twolame_version();
+    std::snprintf(version, sizeof version, "%s", versionText ? versionText : ""); // a null text counts as empty
+    if (version[0] == '\0') {
+        std::snprintf(message, sizeof message, "Unable to detect TwoLame version");
+        SOVA_TRACE(message);
+        return sBound;
+    }
+    std::snprintf(message, sizeof message, "TwoLame version detected: %s", version);
+    SOVA_TRACE(message);
+    if (sFunctions.get_twolame_url) {
+        const char* url = sFunctions.get_twolame_url();
+        std::snprintf(message, sizeof message, "TwoLame URL: %s", url ? url : "");
+        SOVA_TRACE(message);
+    }
+    if (AllRequiredFound()) {
+        sBound = true;
+        return true;
+    }
+    std::snprintf(message, sizeof message, "Incompatible TwoLame Library");
+    SOVA_TRACE(message);
+    return sBound;
+}
+
+bool TwoLameLibrary::IsBound() { return sBound; }
+platform::ModuleHandle TwoLameLibrary::Handle() { return sHandle; }
+const TwoLameFunctions& TwoLameLibrary::Functions() { return sFunctions; }
+
+} // namespace sova

@@ -1,0 +1,38 @@
+// The encoder options of `encode`, shared with `convert`, which hands them on to one
+// `encode` process per file.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+namespace sovahost {
+struct EncodeOptions {
+    std::string settingsText;                // starting settings; the options below override it
+    std::optional<int32_t> bitrate;          // -b, kbit/s
+    std::optional<std::string> mode;         // -m: s, j, d, m, a
+    std::optional<int32_t> psymodel;         // -P: -1 to 4
+    std::optional<float> ath;                // -l
+    std::optional<std::string> emphasis;     // -e: n, 5, c
+    bool protect = false;                    // -p: CRC
+    bool padding = false;                    // -d
+    bool energy = false;                     // -E
+    bool copyright = false;                  // -c
+    bool nonCopyright = false;
+    bool original = false;
+    bool nonOriginal = false;                // -o
+    std::string sampleFormat = "s16";        // u8, s16, s24, f32
+    int64_t blockFrames = 16384;             // frames per selector 18
+    bool skipConform = false;                // hand the settings straight to selector 17
+    bool dialog = false;                     // edit the settings in the plug-in's dialog first
+    bool quiet = false;                      // only errors
+    bool noProgress = false;
+};
+
+void AddEncodeOptions(CLI::App& command, EncodeOptions& options);
+// The command-line arguments that reproduce options (for a child `encode`).
+std::vector<std::string> EncodeArguments(const EncodeOptions& options);
+} // namespace sovahost

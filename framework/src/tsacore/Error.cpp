@@ -20,7 +20,9 @@ void ThrowError(int32_t level, const char* literal, int32_t number1, int32_t num
                 const ReplacementValue& r0, const ReplacementValue& r1,
                 const ReplacementValue& r2, const ReplacementValue& r3)
 {
-    const UString message = utility::ReplaceInString(Localize(literal), r0.text, r1.text, r2.text, r3.text);
+    // Only "@0".."@3" have values here; "@4".."@9" stay as they are.
+    const UString message = utility::ReplaceInString(Localize(literal), r0.text, r1.text, r2.text, r3.text,
+                                                     u"@4", u"@5", u"@6", u"@7", u"@8", u"@9");
     throw Error(level, literal, message, number1, number2, flag);
 }
 } // namespace tsacore::config

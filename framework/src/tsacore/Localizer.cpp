@@ -5,6 +5,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include <sys/stat.h>
+
 #include <tsacore/utility/StringConversion.h>
 
 namespace tsacore::config {
@@ -63,6 +65,9 @@ UString& Localizer::Localize(UString& out, const char* literal)
 
 bool Localizer::LoadTranslations(const std::string& path)
 {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;

@@ -9,15 +9,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <tsacore/filesupport/FileException.h>
+#include "Failure.h"
 
 namespace tsacore::filesupport {
 namespace {
-[[noreturn]] void Fail(const char* operation, const ByteString& path, int errorNumber)
-{
-    throw file_exception(std::string(operation) + " \"" + path + "\": " + std::strerror(errorNumber), errorNumber);
-}
-
 constexpr int32_t kOpenWithoutTruncating = 1;
 
 std::mutex& ReporterMutex()
@@ -69,7 +64,7 @@ OPlatformByteStream::~OPlatformByteStream()
 {
     if (fd_ >= 0 && ::close(fd_) != 0 && errno != EINTR) {
         const int error = errno;
-        ReportSwallowedFailure(file_exception("cannot close \"" + nativePath_ + "\": " + std::strerror(error), error));
+        ReportSwallowedFailure(file_exception(DescribeFailure("cannot close", nativePath_, error), error));
     }
 }
 

@@ -1,23 +1,16 @@
 #include <tsacore/filesupport/File.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <tsacore/filesupport/FileException.h>
 #include <tsacore/utility/StringConversion.h>
 
-namespace tsacore::filesupport {
-namespace {
-[[noreturn]] void Fail(const char* operation, const ByteString& path, int errorNumber)
-{
-    throw file_exception(std::string(operation) + " \"" + path + "\": " + std::strerror(errorNumber), errorNumber);
-}
-} // namespace
+#include "Failure.h"
 
+namespace tsacore::filesupport {
 File::File(const UString& path) : path_(path), nativePath_(utility::UTF16to8(path)) {}
 
 bool File::Exists() const

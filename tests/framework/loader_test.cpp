@@ -1,0 +1,123 @@
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <platform/Loader.h>
+#include <tsacore/utility/ModuleSymbols.h>
+
+#include "TestSupport.h"
+
+using platform::LoadLibraryW;
+using tsacore::utility::GetFunctionPointerFromModuleImpl;
+
+namespace {
+void PlaceFake(const TempFolder& folder, const std::string& name)
+{
+    std::filesystem::copy_file(SOVA_FAKE_CODEC_PATH, folder / name);
+}
+
+bool IsFake(platform::ModuleHandle module)
+{
+    using Identity = const char* (*)();
+    auto identity = reinterpret_cast<Identity>(GetFunctionPointerFromModuleImpl(module, "fake_codec_identity"));
+    return identity != nullptr && std::string(identity()) == "fake codec";
+}
+
+class LoaderTest : public ::testing::Test {
+protected:
+    void TearDown() override { platform::SetLibrarySearchFolders({}, true); }
+};
+} // namespace
+
+TEST(Loader, MapsWindowsNames)
+{
+    EXPECT_EQ(platform::MapLibraryName(u"libmpg123.dll"), "libmpg123.so");
+    EXPECT_EQ(platform::MapLibraryName(u"libmpg123-0.dll"), "libmpg123.so.0");
+    EXPECT_EQ(platform::MapLibraryName(u"twolame.dll"), "libtwolame.so");
+    EXPECT_EQ(platform::MapLibraryName(u"twolameD.dll"), "libtwolame.so.0");
+    EXPECT_EQ(platform::MapLibraryName(u"LIBMPG123.DLL"), "libmpg123.so"); // Windows ignores case
+    EXPECT_EQ(platform::MapLibraryName(u"Other.dll"), "Other.so");
+    EXPECT_EQ(platform::MapLibraryName(u"libz.so.1"), "libz.so.1");
+}
+
+TEST_F(LoaderTest, ConfiguredFoldersComeFirstInOrder)
+{
+    TempFolder first, second;
+    PlaceFake(first, "libtwolame.so");
+    PlaceFake(second, "libtwolame.so");
+    PlaceFake(second, "libmpg123.so");
+
+    platform::SetLibrarySearchFolders({first.Path().string(), second.Path().string() + "/"}, true);
+    platform::ModuleHandle twolame = LoadLibraryW(u"twolame.dll");
+    ASSERT_NE(twolame, nullptr);
+    EXPECT_TRUE(IsFake(twolame));
+    EXPECT_EQ(GetFunctionPointerFromModuleImpl(twolame, "twolame_init"), nullptr); // not the system's
+    EXPECT_EQ(platform::ModuleFilePath(twolame), first / "libtwolame.so");
+
+    platform::ModuleHandle mpg123 = LoadLibraryW(u"libmpg123.dll");
+    ASSERT_NE(mpg123, nullptr);
+    EXPECT_EQ(platform::ModuleFilePath(mpg123), second / "libmpg123.so");
+    EXPECT_NE(mpg123, twolame);
+
+    EXPECT_TRUE(platform::FreeLibrary(twolame));
+    EXPECT_TRUE(platform::FreeLibrary(mpg123));
+    EXPECT_FALSE(platform::FreeLibrary(nullptr));
+    EXPECT_EQ(GetFunctionPointerFromModuleImpl(nullptr, "fake_codec_identity"), nullptr);
+    EXPECT_EQ(LoadLibraryW(nullptr), nullptr);
+    EXPECT_EQ(LoadLibraryW(u""), nullptr);
+}
+
+TEST_F(LoaderTest, AlternateNameAndFoldersOnly)
+{
+    TempFolder folder;
+    PlaceFake(folder, "libmpg123.so.0");
+    platform::SetLibrarySearchFolders({folder.Path().string()}, false);
+
+    EXPECT_EQ(LoadLibraryW(u"libmpg123.dll"), nullptr); // only the alternate is there
+    platform::ModuleHandle alternate = LoadLibraryW(u"libmpg123-0.dll");
+    ASSERT_NE(alternate, nullptr);
+    EXPECT_TRUE(IsFake(alternate));
+    EXPECT_EQ(platform::ModuleFilePath(alternate), folder / "libmpg123.so.0");
+    platform::FreeLibrary(alternate);
+
+    platform::SetLibrarySearchFolders({}, false);
+    EXPECT_EQ(LoadLibraryW(u"libmpg123-0.dll"), nullptr); // no folders, no system: nothing
+}
+
+TEST_F(LoaderTest, SystemSearchAndAFolderCopyThatFails)
+{
+    // The codec libraries that users have installed.
+    void* system = ::dlopen("libmpg123.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (system == nullptr)
+        GTEST_SKIP() << "libmpg123.so.0 is not installed";
+    ::dlclose(system);
+
+    platform::SetLibrarySearchFolders({}, true);
+    platform::ModuleHandle real = LoadLibraryW(u"libmpg123-0.dll");
+    ASSERT_NE(real, nullptr);
+    EXPECT_NE(GetFunctionPointerFromModuleImpl(real, "mpg123_init"), nullptr);
+    EXPECT_EQ(GetFunctionPointerFromModuleImpl(real, "no_such_entry_point"), nullptr);
+    const std::string realPath = platform::ModuleFilePath(real);
+    EXPECT_EQ(realPath.front(), '/');
+    EXPECT_NE(realPath.find("libmpg123.so.0"), std::string::npos);
+
+    // A file that is there but does not load is the answer: the system's copy is not used.
+    TempFolder folder;
+    WriteWholeFile(folder / "libmpg123.so.0", "not a library");
+    platform::SetLibrarySearchFolders({folder.Path().string()}, true);
+    EXPECT_EQ(LoadLibraryW(u"libmpg123-0.dll"), nullptr);
+
+    // A folder copy loads beside the system's, already loaded one.
+    std::filesystem::remove(folder / "libmpg123.so.0");
+    PlaceFake(folder, "libmpg123.so.0");
+    platform::ModuleHandle fake = LoadLibraryW(u"libmpg123-0.dll");
+    ASSERT_NE(fake, nullptr);
+    EXPECT_NE(fake, real);
+    EXPECT_TRUE(IsFake(fake));
+    EXPECT_FALSE(IsFake(real));
+    platform::FreeLibrary(fake);
+    platform::FreeLibrary(real);
+}

@@ -1,6 +1,6 @@
 // Output byte streams. The table of virtual operations is part of the contract: the
-// deleting destructor at position 0 (with its complete-object twin at 1 on this ABI),
-// Write at 2 and SetPosition at 3. Destroying a stream flushes and closes it; a failure
+// destructor takes positions 0 and 1 (this ABI has two entries: the complete-object
+// destructor at 0, the deleting destructor at 1), Write is at 2 and SetPosition at 3. Destroying a stream flushes and closes it; a failure
 // while flushing on destruction is swallowed, so write errors surface from Write.
 #pragma once
 

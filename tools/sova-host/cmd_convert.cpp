@@ -1,13 +1,208 @@
-// Placeholder: this command is not built yet.
+// sova-host convert FILE...: saves many audio files as MP2, each in its own `sova-host encode`
+// process (so each has its own module instance and writer), up to --jobs at a time. A file
+// that fails does not stop the others; a summary follows at the end.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fmt/format.h>
 
 #include "Commands.h"
+#include "cmd_encode.h"
 
 namespace sovahost {
+namespace {
+namespace fs = std::filesystem;
+
+struct Job {
+    std::string input, output;
+    FILE* log = nullptr;  // the child's stdout and stderr
+    int status = -1;      // wait status
+    double seconds = 0.0;
+    std::chrono::steady_clock::time_point started;
+    std::string failure;  // empty when the file was converted
+};
+
+std::vector<std::string> GlobalArguments(const HostOptions& options) {
+    std::vector<std::string> args{"--module", options.modulePath};
+    for (const auto& folder : options.codecFolders) {
+        args.emplace_back("--codec-dir");
+        args.push_back(folder);
+    }
+    if (options.codecFoldersOnly) args.emplace_back("--codec-dir-only");
+    if (options.trace) args.emplace_back("--trace");
+    if (!options.translationsPath.empty()) {
+        args.emplace_back("--translations");
+        args.push_back(options.translationsPath);
+    }
+    return args;
+}
+
+// Starts `sova-host encode` for the job with its output captured; false when it cannot start.
+pid_t Start(Job& job, const std::vector<std::string>& global, const std::vector<std::string>& encode) {
+    job.log = std::tmpfile();
+    if (!job.log) return -1;
+    std::vector<std::string> args{"sova-host"};
+    args.insert(args.end(), global.begin(), global.end());
+    args.emplace_back("encode");
+    args.insert(args.end(), encode.begin(), encode.end());
+    args.push_back(job.input);
+    args.push_back(job.output);
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    std::fflush(nullptr);
+    job.started = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = fileno(job.log);
+        dup2(fd, STDOUT_FILENO);
+        dup2(fd, STDERR_FILENO);
+        execv("/proc/self/exe", argv.data());
+        std::fprintf(stderr, "cannot start sova-host: %s\n", std::strerror(errno));
+        _exit(127);
+    }
+    return pid;
+}
+
+std::string LastLine(FILE* log) {
+    std::string text;
+    std::rewind(log);
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, log)) > 0) text.append(chunk, got);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    const auto newline = text.find_last_of('\n');
+    return newline == std::string::npos ? text : text.substr(newline + 1);
+}
+
+void Finish(Job& job, int status) {
+    job.status = status;
+    job.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - job.started).count();
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+        job.failure.clear();
+    } else {
+        std::string last = job.log ? LastLine(job.log) : "";
+        const std::string prefix = "sova-host: ";
+        if (last.rfind(prefix, 0) == 0) last.erase(0, prefix.size());
+        job.failure = WIFSIGNALED(status) ? fmt::format("terminated by signal {} ({})", WTERMSIG(status),
+                                                        strsignal(WTERMSIG(status)))
+                                          : (last.empty() ? fmt::format("exit code {}", WEXITSTATUS(status)) : last);
+    }
+    if (job.log) std::fclose(job.log);
+    job.log = nullptr;
+}
+
+int RunConvert(const HostOptions& options, const std::vector<std::string>& inputs, const std::string& outputDir,
+               int jobsWanted, EncodeOptions encode) {
+    encode.quiet = true; // children report only errors; the summary says the rest
+    const std::vector<std::string> global = GlobalArguments(options);
+    const std::vector<std::string> encodeArgs = EncodeArguments(encode);
+    const bool terminal = isatty(STDOUT_FILENO);
+
+    std::vector<Job> jobs;
+    for (const auto& input : inputs) {
+        Job job;
+        job.input = input;
+        const fs::path folder = outputDir.empty() ? fs::path(input).parent_path() : fs::path(outputDir);
+        job.output = (folder / fs::path(input).stem()).string() + ".mp2";
+        std::error_code error;
+        if (fs::equivalent(job.input, job.output, error)) job.failure = "the output would replace the input";
+        jobs.push_back(std::move(job));
+    }
+    if (!outputDir.empty()) {
+        std::error_code error;
+        fs::create_directories(outputDir, error);
+    }
+
+    const auto started = std::chrono::steady_clock::now();
+    std::map<pid_t, size_t> running;
+    size_t next = 0, done = 0;
+    const auto report = [&](const Job& job) {
+        ++done;
+        if (job.failure.empty())
+            std::printf("[%zu/%zu] %s -> %s (%.2f s)\n", done, jobs.size(), job.input.c_str(), job.output.c_str(),
+                        job.seconds);
+        else
+            std::printf("[%zu/%zu] %s FAILED: %s\n", done, jobs.size(), job.input.c_str(), job.failure.c_str());
+        if (terminal) std::fflush(stdout);
+    };
+    while (next < jobs.size() || !running.empty()) {
+        while (next < jobs.size() && static_cast<int>(running.size()) < jobsWanted) {
+            Job& job = jobs[next++];
+            if (!job.failure.empty()) {
+                report(job);
+                continue;
+            }
+            const pid_t pid = Start(job, global, encodeArgs);
+            if (pid < 0) {
+                job.failure = fmt::format("cannot start a process: {}", std::strerror(errno));
+                if (job.log) std::fclose(job.log);
+                job.log = nullptr;
+                report(job);
+                continue;
+            }
+            running[pid] = static_cast<size_t>(&job - jobs.data());
+        }
+        if (running.empty()) break;
+        int status = 0;
+        const pid_t pid = waitpid(-1, &status, 0); // every child of this process is one of the jobs
+        if (pid < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        const auto found = running.find(pid);
+        if (found == running.end()) continue;
+        Finish(jobs[found->second], status);
+        report(jobs[found->second]);
+        running.erase(found);
+    }
+
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    size_t failed = 0;
+    for (const auto& job : jobs) failed += job.failure.empty() ? 0 : 1;
+    std::printf("converted %zu of %zu file%s in %.2f s with %d job%s", jobs.size() - failed, jobs.size(),
+                jobs.size() == 1 ? "" : "s", seconds, jobsWanted, jobsWanted == 1 ? "" : "s");
+    std::printf(failed ? ", %zu failed:\n" : "\n", failed);
+    for (const auto& job : jobs)
+        if (!job.failure.empty()) std::printf("  %s: %s\n", job.input.c_str(), job.failure.c_str());
+    return failed ? 1 : 0;
+}
+} // namespace
+
 void RegisterConvertCommand(CLI::App& app, HostOptions& options) {
-    app.add_subcommand("convert", "(not available yet)")->callback([&options] {
-        std::fprintf(stderr, "sova-host: 'convert' is not available yet\n");
-        options.exitCode = 2;
+    struct Arguments {
+        std::vector<std::string> inputs;
+        std::string outputDir;
+        int jobs = 0;
+        EncodeOptions encode;
+    };
+    auto arguments = std::make_shared<Arguments>();
+    CLI::App* command = app.add_subcommand("convert", "Save many audio files as MP2, several at a time");
+    command->add_option("inputs", arguments->inputs, "Audio files to encode")->required();
+    command->add_option("-O,--output-dir", arguments->outputDir,
+                        "Folder for the MP2 files (default: next to each input)");
+    command->add_option("-j,--jobs", arguments->jobs, "Files encoded at the same time (default: one per processor)")
+        ->check(CLI::Range(1, 256));
+    AddEncodeOptions(*command, arguments->encode);
+    command->callback([&options, arguments] {
+        const int jobs = arguments->jobs > 0 ? arguments->jobs
+                                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        options.exitCode = RunConvert(options, arguments->inputs, arguments->outputDir, jobs, arguments->encode);
     });
 }
 } // namespace sovahost

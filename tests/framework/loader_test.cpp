@@ -14,9 +14,9 @@ using platform::LoadLibraryW;
 using tsacore::utility::GetFunctionPointerFromModuleImpl;
 
 namespace {
-void PlaceFake(const TempFolder& folder, const std::string& name)
+void PlaceFake(const TempFolder& folder, const std::string& name, const char* original = SOVA_FAKE_CODEC_PATH)
 {
-    std::filesystem::copy_file(SOVA_FAKE_CODEC_PATH, folder / name);
+    std::filesystem::copy_file(original, folder / name);
 }
 
 bool IsFake(platform::ModuleHandle module)
@@ -87,13 +87,21 @@ TEST_F(LoaderTest, AlternateNameAndFoldersOnly)
     EXPECT_EQ(LoadLibraryW(u"libmpg123-0.dll"), nullptr); // no folders, no system: nothing
 }
 
+namespace {
+bool SystemHasMpg123()
+{
+    void* system = ::dlopen("libmpg123.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (system != nullptr)
+        ::dlclose(system);
+    return system != nullptr;
+}
+} // namespace
+
 TEST_F(LoaderTest, SystemSearchAndAFolderCopyThatFails)
 {
     // The codec libraries that users have installed.
-    void* system = ::dlopen("libmpg123.so.0", RTLD_NOW | RTLD_LOCAL);
-    if (system == nullptr)
+    if (!SystemHasMpg123())
         GTEST_SKIP() << "libmpg123.so.0 is not installed";
-    ::dlclose(system);
 
     platform::SetLibrarySearchFolders({}, true);
     platform::ModuleHandle real = LoadLibraryW(u"libmpg123-0.dll");
@@ -120,4 +128,28 @@ TEST_F(LoaderTest, SystemSearchAndAFolderCopyThatFails)
     EXPECT_FALSE(IsFake(real));
     platform::FreeLibrary(fake);
     platform::FreeLibrary(real);
+}
+
+TEST_F(LoaderTest, AFolderCopyNeverAnswersForTheSystemLibrary)
+{
+    if (!SystemHasMpg123())
+        GTEST_SKIP() << "libmpg123.so.0 is not installed";
+    // A fake that calls itself "libmpg123.so.0" inside, loaded from a folder first.
+    TempFolder folder;
+    PlaceFake(folder, "libmpg123.so.0", SOVA_FAKE_MPG123_PATH);
+    platform::SetLibrarySearchFolders({folder.Path().string()}, true);
+    platform::ModuleHandle fake = LoadLibraryW(u"libmpg123-0.dll");
+    ASSERT_NE(fake, nullptr);
+    ASSERT_TRUE(IsFake(fake));
+
+    // The system's search by the same name still finds the system's library.
+    platform::SetLibrarySearchFolders({}, true);
+    platform::ModuleHandle real = LoadLibraryW(u"libmpg123-0.dll");
+    ASSERT_NE(real, nullptr);
+    EXPECT_NE(real, fake);
+    EXPECT_FALSE(IsFake(real));
+    EXPECT_NE(GetFunctionPointerFromModuleImpl(real, "mpg123_init"), nullptr);
+    EXPECT_NE(platform::ModuleFilePath(real), platform::ModuleFilePath(fake));
+    platform::FreeLibrary(real);
+    platform::FreeLibrary(fake);
 }

@@ -3,9 +3,14 @@
 #include <platform/Loader.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <mutex>
+#include <set>
+#include <sstream>
 
 #include <dlfcn.h>
+#include <glob.h>
 #include <link.h>
 #include <sys/stat.h>
 
@@ -18,6 +23,7 @@ struct LoaderConfiguration {
     std::mutex mutex;
     std::vector<std::string> folders;
     bool searchSystem = true;
+    std::set<std::string> loadedFromFolders; // paths of every library loaded from a folder
 };
 
 LoaderConfiguration& Configuration()
@@ -31,6 +37,61 @@ bool Present(const std::string& path)
 {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
+}
+
+void AddFolders(std::vector<std::string>& folders, const std::string& list, char separator)
+{
+    std::stringstream stream(list);
+    std::string folder;
+    while (std::getline(stream, folder, separator)) {
+        if (!folder.empty())
+            folders.push_back(folder);
+    }
+}
+
+// The folders of a dynamic-linker configuration file, following its "include" lines.
+void AddConfiguredFolders(std::vector<std::string>& folders, const std::string& path, int depth)
+{
+    std::ifstream in(path);
+    std::string line;
+    while (depth < 8 && std::getline(in, line)) {
+        line = line.substr(0, line.find('#'));
+        std::stringstream words(line);
+        std::string word;
+        if (!(words >> word))
+            continue;
+        if (word == "include") {
+            std::string pattern;
+            while (words >> pattern) {
+                glob_t matches{};
+                if (::glob(pattern.c_str(), 0, nullptr, &matches) == 0) {
+                    for (size_t i = 0; i < matches.gl_pathc; ++i)
+                        AddConfiguredFolders(folders, matches.gl_pathv[i], depth + 1);
+                }
+                ::globfree(&matches);
+            }
+        } else {
+            folders.push_back(word);
+        }
+    }
+}
+
+// Where the dynamic linker looks for a bare name, in its order (without the caller's run
+// paths): LD_LIBRARY_PATH, the configured folders, the default ones.
+std::string FindInSystemFolders(const std::string& name)
+{
+    std::vector<std::string> folders;
+    if (const char* environment = std::getenv("LD_LIBRARY_PATH"))
+        AddFolders(folders, environment, ':');
+    AddConfiguredFolders(folders, "/etc/ld.so.conf", 0);
+    AddFolders(folders, "/lib/x86_64-linux-gnu:/usr/lib/x86_64-linux-gnu:/lib64:/usr/lib64:/lib:/usr/lib", ':');
+    for (const std::string& folder : folders) {
+        const std::string candidate = folder + "/" + name;
+        struct stat info {};
+        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            return candidate;
+    }
+    return {};
 }
 
 std::string Lowercase(std::string text)
@@ -69,22 +130,44 @@ ModuleHandle LoadLibraryW(const char16_t* fileName)
 
     std::vector<std::string> folders;
     bool searchSystem;
+    std::set<std::string> loadedFromFolders;
     {
         LoaderConfiguration& c = Configuration();
         std::lock_guard lock(c.mutex);
         folders = c.folders;
         searchSystem = c.searchSystem;
+        loadedFromFolders = c.loadedFromFolders;
     }
     for (const std::string& folder : folders) {
         const std::string candidate = (folder.empty() || folder.back() == '/' ? folder : folder + "/") + mapped;
         if (Present(candidate)) {
             // Found here: this file or nothing. Falling through to another folder or the
             // system would silently hand out a different library than the host provided.
-            return ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+            ModuleHandle module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (module != nullptr) {
+                LoaderConfiguration& c = Configuration();
+                std::lock_guard lock(c.mutex);
+                c.loadedFromFolders.insert(ModuleFilePath(module));
+            }
+            return module;
         }
     }
     if (!searchSystem)
         return nullptr;
+
+    // A bare name also matches the internal name of a library already loaded, so a copy
+    // loaded from a folder earlier would answer for the system's library. Then the system's
+    // file is looked up by path instead.
+    if (ModuleHandle loaded = ::dlopen(mapped.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD)) {
+        const std::string loadedPath = ModuleFilePath(loaded);
+        if (loadedFromFolders.count(loadedPath) == 0)
+            return loaded;
+        ::dlclose(loaded);
+        const std::string systemPath = FindInSystemFolders(mapped);
+        if (systemPath.empty() || systemPath == loadedPath)
+            return nullptr;
+        return ::dlopen(systemPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
     return ::dlopen(mapped.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 

@@ -77,8 +77,10 @@ TEST_F(LoaderTest, AlternateNameAndFoldersOnly)
     platform::SetLibrarySearchFolders({folder.Path().string()}, false);
 
     EXPECT_EQ(LoadLibraryW(u"libmpg123.dll"), nullptr); // only the alternate is there
+    EXPECT_EQ(platform::LastLoadError(), "libmpg123.so: not in the configured folders");
     platform::ModuleHandle alternate = LoadLibraryW(u"libmpg123-0.dll");
     ASSERT_NE(alternate, nullptr);
+    EXPECT_EQ(platform::LastLoadError(), "");
     EXPECT_TRUE(IsFake(alternate));
     EXPECT_EQ(platform::ModuleFilePath(alternate), folder / "libmpg123.so.0");
     platform::FreeLibrary(alternate);
@@ -117,6 +119,8 @@ TEST_F(LoaderTest, SystemSearchAndAFolderCopyThatFails)
     WriteWholeFile(folder / "libmpg123.so.0", "not a library");
     platform::SetLibrarySearchFolders({folder.Path().string()}, true);
     EXPECT_EQ(LoadLibraryW(u"libmpg123-0.dll"), nullptr);
+    EXPECT_NE(platform::LastLoadError().find(folder / "libmpg123.so.0"), std::string::npos)
+        << platform::LastLoadError();
 
     // A folder copy loads beside the system's, already loaded one.
     std::filesystem::remove(folder / "libmpg123.so.0");
@@ -152,4 +156,16 @@ TEST_F(LoaderTest, AFolderCopyNeverAnswersForTheSystemLibrary)
     EXPECT_NE(platform::ModuleFilePath(real), platform::ModuleFilePath(fake));
     platform::FreeLibrary(real);
     platform::FreeLibrary(fake);
+}
+
+TEST_F(LoaderTest, OnlyALibrarysOwnEntryPointsAreFound)
+{
+    // Loaded by path: the dependency on the fake codec resolves through the build's run path.
+    platform::ModuleHandle dependent = LoadLibraryW(u"" SOVA_FAKE_DEPENDENT_PATH);
+    ASSERT_NE(dependent, nullptr);
+    EXPECT_NE(GetFunctionPointerFromModuleImpl(dependent, "fake_dependent_identity"), nullptr);
+    EXPECT_NE(::dlsym(dependent, "fake_codec_identity"), nullptr); // what dlsym alone would answer
+    EXPECT_EQ(GetFunctionPointerFromModuleImpl(dependent, "fake_codec_identity"), nullptr);
+    EXPECT_EQ(GetFunctionPointerFromModuleImpl(dependent, nullptr), nullptr);
+    platform::FreeLibrary(dependent);
 }

@@ -21,4 +21,6 @@ void SetLibrarySearchFolders(const std::vector<std::string>& folders, bool searc
 std::string MapLibraryName(const std::u16string& windowsName);
 // Path of the file a loaded module came from ("" when unknown).
 std::string ModuleFilePath(ModuleHandle module);
+// Why the calling thread's last LoadLibraryW call failed ("" when it succeeded).
+std::string LastLoadError();
 } // namespace platform

@@ -120,13 +120,22 @@ std::string MapLibraryName(const std::u16string& windowsName)
     return name;
 }
 
-ModuleHandle LoadLibraryW(const char16_t* fileName)
+namespace {
+thread_local std::string lastLoadError;
+
+ModuleHandle Open(const std::string& path, int extraFlags = 0)
 {
-    if (fileName == nullptr || *fileName == 0)
-        return nullptr;
-    const std::string mapped = MapLibraryName(fileName);
+    ModuleHandle module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | extraFlags);
+    const char* reason = module == nullptr ? ::dlerror() : nullptr;
+    if (module == nullptr && (extraFlags & RTLD_NOLOAD) == 0)
+        lastLoadError = reason != nullptr ? reason : path + ": cannot be loaded";
+    return module;
+}
+
+ModuleHandle LoadMapped(const std::string& mapped)
+{
     if (mapped.find('/') != std::string::npos)
-        return ::dlopen(mapped.c_str(), RTLD_NOW | RTLD_LOCAL); // a path: exactly that file
+        return Open(mapped); // a path: exactly that file
 
     std::vector<std::string> folders;
     bool searchSystem;
@@ -143,7 +152,7 @@ ModuleHandle LoadLibraryW(const char16_t* fileName)
         if (Present(candidate)) {
             // Found here: this file or nothing. Falling through to another folder or the
             // system would silently hand out a different library than the host provided.
-            ModuleHandle module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+            ModuleHandle module = Open(candidate);
             if (module != nullptr) {
                 LoaderConfiguration& c = Configuration();
                 std::lock_guard lock(c.mutex);
@@ -152,23 +161,43 @@ ModuleHandle LoadLibraryW(const char16_t* fileName)
             return module;
         }
     }
-    if (!searchSystem)
+    if (!searchSystem) {
+        lastLoadError = mapped + ": not in the configured folders";
         return nullptr;
+    }
 
     // A bare name also matches the internal name of a library already loaded, so a copy
     // loaded from a folder earlier would answer for the system's library. Then the system's
     // file is looked up by path instead.
-    if (ModuleHandle loaded = ::dlopen(mapped.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD)) {
+    if (ModuleHandle loaded = Open(mapped, RTLD_NOLOAD)) {
         const std::string loadedPath = ModuleFilePath(loaded);
         if (loadedFromFolders.count(loadedPath) == 0)
             return loaded;
         ::dlclose(loaded);
         const std::string systemPath = FindInSystemFolders(mapped);
-        if (systemPath.empty() || systemPath == loadedPath)
+        if (systemPath.empty() || systemPath == loadedPath) {
+            lastLoadError = mapped + ": not found in the system's folders";
             return nullptr;
-        return ::dlopen(systemPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+        }
+        return Open(systemPath);
     }
-    return ::dlopen(mapped.c_str(), RTLD_NOW | RTLD_LOCAL);
+    return Open(mapped);
+}
+} // namespace
+
+std::string LastLoadError()
+{
+    return lastLoadError;
+}
+
+ModuleHandle LoadLibraryW(const char16_t* fileName)
+{
+    lastLoadError.clear();
+    if (fileName == nullptr || *fileName == 0) {
+        lastLoadError = "no library name";
+        return nullptr;
+    }
+    return LoadMapped(MapLibraryName(fileName));
 }
 
 bool FreeLibrary(ModuleHandle module)
@@ -200,6 +229,17 @@ void* GetFunctionPointerFromModuleImpl(platform::ModuleHandle module, const char
 {
     if (module == nullptr || symbolName == nullptr)
         return nullptr;
-    return ::dlsym(module, symbolName);
+    void* address = ::dlsym(module, symbolName);
+    if (address == nullptr)
+        return nullptr;
+    // Only the library's own entry points count, as with GetProcAddress: dlsym would also
+    // answer with a symbol of a library that this one depends on.
+    struct link_map* owner = nullptr;
+    struct link_map* own = nullptr;
+    Dl_info info{};
+    if (::dladdr1(address, &info, reinterpret_cast<void**>(&owner), RTLD_DL_LINKMAP) == 0 ||
+        ::dlinfo(module, RTLD_DI_LINKMAP, &own) != 0 || owner != own)
+        return nullptr;
+    return address;
 }
 } // namespace tsacore::utility

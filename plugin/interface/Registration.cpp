@@ -10,13 +10,9 @@
 
 #include "Common/Module/private/win/Module_WIN.h"
 #include "interface/SovaMp2Interface.h"
-// DescribePlugIn is the interface class's key function: its table of virtual operations, with
-// the template's CloseReader and CloseWriter, is emitted here and must see complete handles.
-#include "reader/Reader.h"
 #include "settings/BitrateTable.h"
 #include "settings/DescribeTarget.h"
 #include "settings/EncoderSettings.h"
-#include "writer/TwoLameEncoder.h"
 
 namespace {
 constexpr const char* kPlugInIdentifier = "08E931A6-B7EE-4F0C-8EFA-213C25E9C6DC";

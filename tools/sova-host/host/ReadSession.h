@@ -51,6 +51,7 @@ public:
     const float* Channel(int32_t channel) const { return buffers_[channel].data(); }
     // The length the module reported on a read (at the end of the stream), if it did.
     bool LengthReported() const { return lengthReported_; }
+    bool LastReadReportedLength() const { return request_.lengthSet; }
     int64_t ReportedLength() const { return reportedLength_; }
 private:
     StartedModule& module_;

@@ -8,6 +8,12 @@
 
 #include <sova/Sdk.h>
 
+// Deletes a handle object through its virtual destructor. Only declared here: the plug-in
+// instantiates it in one source file where the handle's class is complete (see
+// interface/HandleDestruction.h), so no source file deletes a reader it only knows by name.
+template <class T>
+void DestroyHandleObject(T* object);
+
 template <class ReaderT, class WriterT>
 class SovaInterfaceTemplate {
 public:
@@ -31,9 +37,9 @@ public:
     virtual int32_t HandleSelector9(void*, void*) { return sova::sdk::kResultNotSupported; }
     virtual int32_t HandleSelector10(void*, int64_t, int64_t, int64_t, int32_t) { return sova::sdk::kResultNotSupported; }
     virtual int32_t HandleSelector11(void*) { return sova::sdk::kResultNotSupported; }
-    // Destroys the reader through its virtual destructor.
+    // Destroys the reader through its virtual destructor and frees it.
     virtual int32_t CloseReader(ReadHandle reader) {
-        delete reader;
+        if (reader) DestroyHandleObject(reader);
         return sova::sdk::kResultOK;
     }
     virtual int32_t GetPreferredWriteFormat(sova::sdk::HostAudioFormat*) { return sova::sdk::kResultNotSupported; }

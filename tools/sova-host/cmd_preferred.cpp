@@ -5,6 +5,18 @@
 #include "HostObjects.h"
 
 namespace sovahost {
+namespace {
+const char* SampleFormatName(int32_t code) {
+    switch (code) {
+    case sova::sdk::kSampleUInt8: return "8-bit unsigned";
+    case sova::sdk::kSampleInt16: return "16-bit signed";
+    case sova::sdk::kSampleInt24: return "24-bit signed";
+    case sova::sdk::kSampleFloat32: return "32-bit float";
+    default: return "unknown";
+    }
+}
+} // namespace
+
 void RegisterPreferredCommand(CLI::App& app, HostOptions& options) {
     app.add_subcommand("preferred", "Show the module's preferred write format")->callback([&options] {
         ApplyHostOptions(options);
@@ -18,8 +30,8 @@ void RegisterPreferredCommand(CLI::App& app, HostOptions& options) {
             options.exitCode = 1;
             return;
         }
-        fmt::print("channels: {}\nsample rate: {} Hz\nsample format: {}\n", format.channelCount, format.sampleRate,
-                   format.sampleFormat);
+        fmt::print("channels: {}\nsample rate: {} Hz\nsample format: {} ({})\n", format.channelCount,
+                   format.sampleRate, format.sampleFormat, SampleFormatName(format.sampleFormat));
     });
 }
 } // namespace sovahost

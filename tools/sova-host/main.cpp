@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     app.add_flag("--trace", options.trace, "Print the module's trace lines on stderr");
     app.add_option("--translations", options.translationsPath, "Translations for the localiser (key=text lines)");
     app.require_subcommand(1);
+    app.failure_message(CLI::FailureMessage::help); // a wrong command line shows the commands
 
     sovahost::RegisterStartupCommand(app, options);
     sovahost::RegisterPreferredCommand(app, options);

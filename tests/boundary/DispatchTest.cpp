@@ -259,4 +259,51 @@ TEST_F(RealModule, ReaderSelectorsAndCloseReaderDestroysTheReader) {
     EXPECT_TRUE(log.empty());
     Stop();
 }
+// The writing selectors on a real writer: 17 hands it over after the open succeeded, 18 and
+// 19 ask for the sink first, 19 reads position 3 then 2, and the file holds MP2 frames.
+TEST_F(RealModule, WriterSelectorsHandTheWriterOverAndCloseIt) {
+    Start();
+    const fs::path target = fs::path(::testing::TempDir()) / ("boundary-" + std::to_string(getpid()) + ".mp2");
+    RecordingAudioFormat format(log);
+    format.channelCount = 2;
+    format.sampleRate = 44100;
+    format.sampleFormat = kSampleFloat32;
+    RecordingWriteOpenRequest open(log);
+    open.sink = &sink;
+    open.format = &format;
+    open.path = target.u16string();
+    const int32_t opened = module.Call(kSelectorOpenForWrite, nullptr, &open);
+    if (opened == kResultNotSupported) GTEST_SKIP() << "the module does not write files yet";
+    ASSERT_EQ(opened, kResultOK);
+    EXPECT_EQ(log.front(), "GetMessageSink()");
+    EXPECT_EQ(log.back(), "TakeWriteHandle(ptr)");
+    EXPECT_EQ(std::count(log.begin(), log.end(), "TakeWriteHandle(ptr)"), 1);
+    ASSERT_NE(open.writeHandle, nullptr);
+
+    log.clear();
+    std::vector<float> left(4608), right(4608);
+    for (size_t i = 0; i < left.size(); ++i) left[i] = right[i] = 0.25f * static_cast<float>(std::sin(i * 0.0627));
+    RecordingWriteRequest write(log);
+    write.sink = &sink;
+    write.format = &format;
+    write.frameCount = static_cast<int64_t>(left.size());
+    write.buffers = {left.data(), right.data()};
+    EXPECT_EQ(module.Call(kSelectorWriteSamples, open.writeHandle, &write), kResultOK);
+    EXPECT_EQ(log.front(), "GetMessageSink()");
+
+    log.clear();
+    RecordingCloseRequest close(log);
+    close.sink = &sink;
+    EXPECT_EQ(module.Call(kSelectorCloseWriter, open.writeHandle, &close), kResultOK);
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ((Log{log[0], log[1], log[2]}), (Log{"GetMessageSink()", "Op3()", "Op2()"}));
+
+    std::ifstream written(target, std::ios::binary);
+    unsigned char header[2] = {};
+    written.read(reinterpret_cast<char*>(header), 2);
+    EXPECT_GT(fs::file_size(target), 0u);
+    EXPECT_EQ(header[0], 0xFF); // frame sync, Layer II
+    EXPECT_EQ(header[1] & 0xF6, 0xF4);
+    Stop();
+}
 } // namespace

@@ -1,13 +1,82 @@
-// Placeholder: this command is not built yet.
+// sova-host settings: shows the plug-in's encoder settings dialog (selector 15) over a host
+// window and prints the settings text the user confirmed. Exit status 0 after OK, 1 after
+// Cancel, 2 on failure. With --png it takes a picture of the open dialog instead, then cancels.
 #include <cstdio>
 
+#include <fmt/core.h>
+#include <tsaui/controls/UI_SectionView.h>
+#include <tsaui/ui/UI_Automation.h>
+#include <hub/app/App.h>
+
 #include "Commands.h"
+#include "host/ReadSession.h"
+#include "host/SettingsDialog.h"
 
 namespace sovahost {
+namespace {
+struct SettingsOptions {
+    int32_t rate = 44100;
+    int32_t channels = 2;
+    std::string settings;
+    std::string png;
+    bool advanced = false;
+};
+} // namespace
+
 void RegisterSettingsCommand(CLI::App& app, HostOptions& options) {
-    app.add_subcommand("settings", "(not available yet)")->callback([&options] {
-        std::fprintf(stderr, "sova-host: 'settings' is not available yet\n");
-        options.exitCode = 2;
+    auto settings = std::make_shared<SettingsOptions>();
+    CLI::App* command = app.add_subcommand("settings", "Edit encoder settings in the plug-in's dialog");
+    command->add_option("--rate", settings->rate, "Sample rate of the audio to save (Hz)")->capture_default_str();
+    command->add_option("--channels", settings->channels, "Channel count of the audio to save")->capture_default_str();
+    command->add_option("--settings", settings->settings, "Settings text to start from (default: empty)");
+    command->add_option("--png", settings->png, "Save a picture of the open dialog to this PNG file and cancel");
+    command->add_flag("--advanced", settings->advanced, "Open the dialog's Advanced section");
+    command->callback([&options, settings] {
+        namespace automation = tsaui::ui::automation;
+        if (settings->png.empty() && hub::app::App::IsOffscreen()) {
+            std::fprintf(stderr, "sova-host: no display to show the dialog on (set DISPLAY, or use --png)\n");
+            options.exitCode = 2;
+            return;
+        }
+        StartedModule module(options);
+        AudioFormat format;
+        format.sink = &module.Sink();
+        format.sampleRate = settings->rate;
+        format.channelCount = settings->channels;
+        format.settingsText = FromUtf8(settings->settings);
+
+        bool pictureSaved = false;
+        if (!settings->png.empty())
+            automation::SetModalRunObserver([&](tsaui::ui::UI_Dialog& dialog) {
+                auto* archived = dynamic_cast<tsaui::ui::UI_ArchivedDialog*>(&dialog);
+                auto section = archived ? std::dynamic_pointer_cast<tsaui::controls::UI_SectionView>(
+                                              archived->GetNodeForID("AdvancedSectionViewID"))
+                                        : nullptr;
+                if (settings->advanced && section && !section->GetOpened())
+                    automation::Click(*section); // as the user would: the disclosure triangle
+                pictureSaved = automation::SavePicture(dialog, settings->png);
+                automation::PressEscape(dialog);
+            });
+        else if (settings->advanced)
+            format.settingsText = u"ShowAdvanced:0:1;" + format.settingsText; // the first entry of a key wins
+
+        std::string error;
+        const int outcome = RunSettingsDialog(module.Module(), format, &error);
+        automation::SetModalRunObserver({});
+        if (outcome == kDialogFailed) {
+            std::fprintf(stderr, "sova-host: %s\n", error.c_str());
+            options.exitCode = 2;
+        } else if (!settings->png.empty()) {
+            if (!pictureSaved) std::fprintf(stderr, "sova-host: cannot write %s\n", settings->png.c_str());
+            else fmt::print("picture: {}\n", settings->png);
+            options.exitCode = pictureSaved ? 0 : 2;
+        } else if (outcome == kDialogCancelled) {
+            fmt::print(stderr, "cancelled\n");
+            options.exitCode = 1;
+        } else {
+            fmt::print("{}\n", ToUtf8(format.settingsText));
+            options.exitCode = 0;
+        }
     });
 }
 } // namespace sovahost

@@ -324,6 +324,11 @@ UI_Dialog::UI_Dialog(const tsacore::UString& title, UI_WindowRef parentWindow)
     QWidget* parent = parentWindow ? QWidget::find(static_cast<WId>(parentWindow)) : nullptr;
     auto* dialog = new QDialog(parent);
     dialog->setWindowTitle(ToQString(title));
+    // The toolkit's dialog face: small and narrow, as the archived layouts are measured for it.
+    QFont font = dialog->font();
+    font.setPixelSize(11);
+    font.setStretch(QFont::Condensed);
+    dialog->setFont(font);
     AttachWidget(dialog);
 }
 

@@ -21,9 +21,9 @@ struct HostAudioFormat : HostRequest {
     virtual void Reserved10() {} // 10
     virtual void Reserved11() {} // 11
     virtual void Reserved12() {} // 12
-    virtual const char16_t* GetSettingsText() = 0;                // 13: UTF-16, may be empty, never null
-    virtual void SetSettingsText(const char16_t* text) = 0;       // 14
-    virtual void SetMimeType(const char* mimeType) = 0;           // 15: ASCII
+    virtual const char16_t* GetSettingsText() = 0;                // 13: UTF-16, may be empty, never null; valid until the next call
+    virtual void SetSettingsText(const char16_t* text) = 0;       // 14: the host copies the text
+    virtual void SetMimeType(const char* mimeType) = 0;           // 15: ASCII; the host copies it
     virtual void Reserved16() {} // 16
     virtual void SetTypeCode(uint32_t fourCC) = 0;                // 17
     virtual void Reserved18() {} // 18

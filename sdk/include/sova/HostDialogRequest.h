@@ -7,7 +7,7 @@
 
 namespace sova::sdk {
 struct HostDialogRequest : HostRequest {
-    virtual HostAudioFormat* GetFormat() = 0;     // 2: its settings text is what the dialog edits
+    virtual HostAudioFormat* GetFormat() = 0;     // 2: its settings text is what the dialog edits; valid for the call
     virtual int32_t GetParentWindow() = 0;        // 3: the host's parent window value
     virtual void SetCancelled(bool cancelled) = 0; // 4: only called when the dialog ran (result 0)
     virtual void Reserved5() {} // 5

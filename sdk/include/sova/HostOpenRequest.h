@@ -7,7 +7,7 @@
 
 namespace sova::sdk {
 struct HostOpenRequest : HostRequest {
-    virtual const char16_t* GetPath() = 0;                // 2: UTF-16 path
+    virtual const char16_t* GetPath() = 0;                // 2: UTF-16 path, valid until the next call on the request
     virtual void Reserved3() {} // 3
     virtual void Reserved4() {} // 4
     // 5: the host owns the reader from here on (also when the result is -4) and must
@@ -16,7 +16,7 @@ struct HostOpenRequest : HostRequest {
     virtual void Reserved6() {} // 6
     virtual void SetStreamUsable(int32_t /*value*/) {} // 7: called with 4 once the stream is usable
     virtual void Reserved8() {} // 8
-    virtual void SetDescription(const char16_t* text) = 0; // 9: one-line source description
+    virtual void SetDescription(const char16_t* text) = 0; // 9: one-line source description, valid during the call
 protected:
     ~HostOpenRequest() = default;
 };

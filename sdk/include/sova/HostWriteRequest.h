@@ -9,8 +9,8 @@ namespace sova::sdk {
 struct HostWriteRequest : HostRequest {
     virtual void Reserved2() {} // 2
     virtual int64_t GetFrameCount() = 0;                      // 3: frames in each channel buffer
-    virtual const void* GetChannelBuffer(int32_t channel) = 0; // 4: null makes the result -6
-    virtual HostAudioFormat* GetFormat() = 0;                 // 5: its sample format code describes the buffers
+    virtual const void* GetChannelBuffer(int32_t channel) = 0; // 4: host-owned, read during the call; null makes the result -6
+    virtual HostAudioFormat* GetFormat() = 0;                 // 5: its sample format code describes the buffers; valid for the call
 protected:
     ~HostWriteRequest() = default;
 };

@@ -85,6 +85,14 @@ TEST(WriterHost, EncodeConvertsWhatTheNegotiationChangesAndReportsErrorsInWords)
     result = RunProcess(HostCommand({"encode", dir.File("mono.wav"), dir.File("no/such/folder/x.mp2")}));
     EXPECT_EQ(result.ExitCode(), 1);
     EXPECT_TRUE(Contains(result.output, "Error 2 creating file")) << result.output;
+    result = RunProcess(HostCommand({"encode", "--dialog", dir.File("mono.wav"), dir.File("dialog.mp2")}), [] {
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        unsetenv("QT_QPA_PLATFORM");
+    });
+    EXPECT_EQ(result.ExitCode(), 1);
+    EXPECT_TRUE(Contains(result.output, "no display to show the settings dialog on")) << result.output;
+    EXPECT_FALSE(fs::exists(dir.File("dialog.mp2")));
     result = RunProcess(HostCommand({"encode", "--format", "s12", dir.File("mono.wav"), dir.File("x.mp2")}));
     EXPECT_NE(result.ExitCode(), 0);
 }

@@ -17,12 +17,14 @@
 #include <stdexcept>
 
 #include <fmt/format.h>
+#include <hub/app/App.h>
 #include <sndfile.h>
 #include <soxr.h>
 
 #include "Commands.h"
 #include "HostObjects.h"
 #include "host/ReadSession.h"
+#include "host/SettingsDialog.h"
 
 namespace sovahost {
 using namespace sova::sdk;
@@ -338,7 +340,15 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     format.length = source.Frames();
     format.sampleFormat = SampleFormatCode(options.sampleFormat);
 
-    (void)options.dialog; // the settings dialog is wired in once the host's dialog runner exists
+    if (options.dialog) {
+        if (hub::app::App::IsOffscreen())
+            throw std::runtime_error("no display to show the settings dialog on (set DISPLAY, or leave out --dialog)");
+        std::string error;
+        const int outcome = RunSettingsDialog(plugIn, format, &error);
+        if (outcome == kDialogCancelled) throw std::runtime_error("cancelled in the settings dialog; nothing was written");
+        if (outcome != kDialogConfirmed) throw std::runtime_error("the settings dialog failed: " + error);
+        say("settings from the dialog: " + ToUtf8(format.settingsText));
+    }
 
     if (!options.skipConform) {
         ConformRequest conform;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 #include <string>
 
 #include "RecordingHost.h"
@@ -211,7 +212,7 @@ fs::path MakeMp2() {
     put32(16); put16(1); put16(channels); put32(rate); put32(rate * channels * 2); put16(channels * 2); put16(16);
     out.write("data", 4); put32(dataBytes);
     for (uint32_t i = 0; i < frames; ++i) {
-        const auto sample = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * i / rate));
+        const auto sample = static_cast<int16_t>(8000 * std::sin(2 * std::numbers::pi * 440 * i / rate));
         put16(static_cast<uint16_t>(sample));
         put16(static_cast<uint16_t>(sample));
     }

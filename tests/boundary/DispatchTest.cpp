@@ -83,6 +83,8 @@ TEST_F(RealModule, SelectorZeroWithoutRequestLoadsNothing) {
     EXPECT_EQ(module.Call(kSelectorDescribePlugIn, nullptr, nullptr), kResultMissingArgument);
     EXPECT_FALSE(LibraryMapped("libmpg123"));
     EXPECT_FALSE(LibraryMapped("libtwolame"));
+    // No module resources either: shutting down without them is the contract error.
+    EXPECT_ANY_THROW(module.Call(kSelectorShutdown, nullptr, nullptr));
 }
 
 TEST_F(RealModule, UnknownSelectorsCallNothing) {

@@ -43,9 +43,11 @@ void SendClick(QWidget* widget, QPoint at) {
 }
 
 void SendKey(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {}) {
-    // As a keyboard does: shortcuts get their chance first, then the key goes down and up.
+    // As a keyboard does: the widget may claim the key before shortcuts, then the key goes
+    // down and up. A pop-up list closes on the claim; the key then goes nowhere further.
     QKeyEvent shortcut(QEvent::ShortcutOverride, key, modifiers, text);
-    if (QApplication::sendEvent(widget, &shortcut) && shortcut.isAccepted())
+    QApplication::sendEvent(widget, &shortcut);
+    if (!widget->isVisible())
         return;
     QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
     QApplication::sendEvent(widget, &press);

@@ -184,6 +184,9 @@ protected:
             return;
         }
         QDoubleSpinBox::keyPressEvent(event);
+        // Return commits the typed number; it does not also press the dialog's default button.
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            event->accept();
     }
 private:
     UI_HotTextNumber* node_;
@@ -363,7 +366,7 @@ int32_t UI_Dialog::RunModal() {
     if (observer)
         QTimer::singleShot(0, dialog, [this, observer] {
             observer(*this);
-            if (running_)
+            if (widget_ && widget_->isVisible()) // the observer left it open
                 EndModal(kDialogResultCancel);
         });
     const int code = dialog->exec();

@@ -165,6 +165,10 @@ void UI_ControlView::SendChanged() {
 }
 
 // Static text ------------------------------------------------------------------------------
+namespace {
+constexpr int kSmallestPixelSize = 9;
+}
+
 UI_StaticText::UI_StaticText() = default;
 UI_StaticText::~UI_StaticText() = default;
 
@@ -191,7 +195,15 @@ void UI_StaticText::Show() {
                                    : alignment_ == kAlignCenter ? Qt::AlignHCenter : Qt::AlignLeft;
     label->setAlignment(horizontal | Qt::AlignVCenter);
     const QString full = ToQString(text_);
-    const QString shown = QFontMetrics(label->font()).elidedText(full, Qt::ElideRight, label->width());
+    // Truncation: a text that does not fit first gets a smaller face (down to 9 pixels), then
+    // loses its end to an ellipsis.
+    QFont font = label->font();
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(GetFontSize()))));
+    const int room = label->contentsRect().width() - 1;
+    while (font.pixelSize() > kSmallestPixelSize && QFontMetrics(font).horizontalAdvance(full) > room)
+        font.setPixelSize(font.pixelSize() - 1);
+    label->setFont(font);
+    const QString shown = QFontMetrics(font).elidedText(full, Qt::ElideRight, room + 1);
     label->setText(shown);
     // A cut text shows in full as the tool tip unless the node has its own.
     if (GetToolTip().empty())

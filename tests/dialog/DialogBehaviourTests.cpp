@@ -2,6 +2,8 @@
 // selector 15, with clicks, choices and typing on the dialog's widgets.
 #include <cstring>
 
+#include <tsacore/config/Localizer.h>
+
 #include "DialogHarness.h"
 
 namespace dialogtest {
@@ -230,6 +232,26 @@ TEST_F(DialogBehaviour, AdvancedSectionResizesTheDialogBy332) {
         user.Ok();
     });
     EXPECT_EQ(Entry(outcome.text, "ShowAdvanced"), 0);
+}
+
+TEST_F(DialogBehaviour, TextsComeThroughTheLocalizer) {
+    auto& localizer = tsacore::config::Localizer::Get();
+    localizer.AddTranslation("$$$/SovaTwoLame/FormatOptionsViewXML/Advanced", u"Erweitert");
+    localizer.AddTranslation("$$$/sova/SovaMp2SettingsDialog/ChannelMono", u"Mono (\u00FCbersetzt)");
+    localizer.AddTranslation("$$$/sova/SovaMp2SettingsDialog/BitRatePopup", u"@0 kbit/s bei @1 Hz");
+    localizer.AddTranslation("$$$/sova/SovaMp2SettingsDialog/TwoLameSettings", u"TwoLame-Einstellungen");
+    Show(44100, 2, u"", [](User& user) {
+        EXPECT_EQ(user.Dialog().GetTitle(), u"TwoLame-Einstellungen");
+        EXPECT_EQ(user.Shown("AdvancedSectionViewID"), "Erweitert");
+        EXPECT_EQ(user.Items("ChannelModePopupID")[1], "Mono (\u00FCbersetzt)");
+        EXPECT_EQ(user.Shown("ConstantBitratePopupID"), "192 kbit/s bei 44100 Hz");
+        EXPECT_EQ(user.Shown("OKButtonID"), "OK");
+        EXPECT_EQ(Utf8(user.Node("CRCCheckboxID").GetToolTip()),
+                  "Enabling this option will protect the MPEG file from bit errors by embedding CRC (Cyclic "
+                  "Redundancy Check) information.");
+        user.Cancel();
+    });
+    localizer.ClearTranslations();
 }
 
 TEST_F(DialogBehaviour, CancelLeavesTheHostsTextUntouched) {

@@ -445,7 +445,7 @@ void AddEncodeOptions(CLI::App& command, EncodeOptions& options) {
         ->check(CLI::IsMember({"u8", "s16", "s24", "f32"}))
         ->capture_default_str();
     command.add_option("--block", options.blockFrames, "Frames per block handed to the plug-in")
-        ->check(CLI::Range(int64_t(1), int64_t(1) << 28))
+        ->check(CLI::Range(int64_t(1), int64_t(1) << 24))
         ->capture_default_str();
     command.add_flag("--no-conform", options.skipConform,
                      "Skip the format negotiation and hand the settings straight to the writer");

@@ -1,5 +1,5 @@
-// Trace configuration and statistics. Configuration sits behind a mutex; the counters
-// are atomic so that the hot query path only takes the lock once.
+// Trace configuration and statistics. Configuration sits behind a mutex; the counters are
+// atomic.
 #include <tsacore/debug/Trace.h>
 
 #include <atomic>
@@ -12,10 +12,12 @@ struct TraceState {
     std::mutex mutex;
     std::map<std::string, int32_t, std::less<>> channels; // enabled channel -> highest wanted level
     TraceSink sink;
-    std::atomic<int32_t> changeCount{0};
-    std::atomic<uint64_t> enabledQueries{0};
-    std::atomic<uint64_t> linesTraced{0};
 };
+
+// Constant-initialised, so reading them needs no guard: a disabled trace site costs one load.
+constinit std::atomic<int32_t> changeCount{0};
+constinit std::atomic<uint64_t> enabledQueries{0};
+constinit std::atomic<uint64_t> linesTraced{0};
 
 TraceState& State()
 {
@@ -26,15 +28,15 @@ TraceState& State()
 
 int32_t TraceChangeCount()
 {
-    return State().changeCount.load(std::memory_order_acquire);
+    return changeCount.load(std::memory_order_acquire);
 }
 
 bool TraceEnabled(const char* channel, int32_t level, bool /*flag*/)
 {
-    TraceState& s = State();
-    s.enabledQueries.fetch_add(1, std::memory_order_relaxed);
+    enabledQueries.fetch_add(1, std::memory_order_relaxed);
     if (channel == nullptr)
         return false;
+    TraceState& s = State();
     std::lock_guard lock(s.mutex);
     const auto found = s.channels.find(std::string_view(channel));
     return found != s.channels.end() && level <= found->second;
@@ -42,10 +44,10 @@ bool TraceEnabled(const char* channel, int32_t level, bool /*flag*/)
 
 void Trace(const char* line)
 {
-    TraceState& s = State();
-    s.linesTraced.fetch_add(1, std::memory_order_relaxed);
+    linesTraced.fetch_add(1, std::memory_order_relaxed);
     if (line == nullptr)
         return;
+    TraceState& s = State();
     TraceSink sink;
     {
         std::lock_guard lock(s.mutex);
@@ -60,7 +62,7 @@ void SetTraceSink(TraceSink sink)
     TraceState& s = State();
     std::lock_guard lock(s.mutex);
     s.sink = std::move(sink);
-    s.changeCount.fetch_add(1, std::memory_order_acq_rel);
+    changeCount.fetch_add(1, std::memory_order_acq_rel);
 }
 
 void EnableTraceChannel(const std::string& channel, int32_t level, bool enabled)
@@ -71,7 +73,7 @@ void EnableTraceChannel(const std::string& channel, int32_t level, bool enabled)
         s.channels[channel] = level;
     else
         s.channels.erase(channel);
-    s.changeCount.fetch_add(1, std::memory_order_acq_rel);
+    changeCount.fetch_add(1, std::memory_order_acq_rel);
 }
 
 void ResetTraceConfiguration()
@@ -80,15 +82,14 @@ void ResetTraceConfiguration()
     std::lock_guard lock(s.mutex);
     s.channels.clear();
     s.sink = nullptr;
-    s.changeCount.fetch_add(1, std::memory_order_acq_rel);
+    changeCount.fetch_add(1, std::memory_order_acq_rel);
 }
 
 TraceStatistics GetTraceStatistics()
 {
-    TraceState& s = State();
     TraceStatistics stats;
-    stats.enabledQueries = s.enabledQueries.load(std::memory_order_relaxed);
-    stats.linesTraced = s.linesTraced.load(std::memory_order_relaxed);
+    stats.enabledQueries = enabledQueries.load(std::memory_order_relaxed);
+    stats.linesTraced = linesTraced.load(std::memory_order_relaxed);
     return stats;
 }
 } // namespace tsacore::debug

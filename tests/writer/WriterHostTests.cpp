@@ -53,6 +53,19 @@ TEST(WriterHost, EncodeOptionsMeanWhatTheTwolameProgramsOptionsMean) {
     }
 }
 
+TEST(WriterHost, EncodeDrawsAProgressBarOnATerminalOnly) {
+    if (!fs::exists("/usr/bin/script")) GTEST_SKIP() << "no script(1) to give sova-host a terminal";
+    TempDir dir;
+    WriteWav16(dir.File("in.wav"), TestSignal(5 * 44100, 2, 44100), 2, 44100);
+    std::string command;
+    for (const auto& arg : HostCommand({"encode", dir.File("in.wav"), dir.File("out.mp2")})) command += "'" + arg + "' ";
+    const auto result = RunProcess({"/usr/bin/script", "-qec", command, "/dev/null"});
+    ASSERT_TRUE(result.Succeeded()) << result.output;
+    EXPECT_TRUE(Contains(result.output, "encoding [")) << result.output;
+    EXPECT_TRUE(Contains(result.output, "] 100%\r\n")) << "the bar ends its own line";
+    EXPECT_TRUE(Contains(result.output, "\ndone: ")) << result.output;
+}
+
 TEST(WriterHost, EncodeConvertsWhatTheNegotiationChangesAndReportsErrorsInWords) {
     TempDir dir;
     // Six channels at 96000 Hz: the module asks for two channels at 48000 Hz.

@@ -283,8 +283,11 @@ private:
 class ProgressBar {
 public:
     ProgressBar(bool wanted, int64_t total) : shown_(wanted && total > 0 && isatty(STDERR_FILENO)), total_(total) {}
-    ~ProgressBar() {
+    ~ProgressBar() { End(); }
+    // Ends the bar's line, so that what follows starts on a line of its own.
+    void End() {
         if (shown_ && drawn_ >= 0) std::fputc('\n', stderr);
+        drawn_ = -1;
     }
     void Update(int64_t done) {
         if (!shown_) return;
@@ -414,6 +417,7 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
         throw std::runtime_error(fmt::format("writing '{}' failed after {} frames: {} ({} bytes written before stay in the file)",
                                              outPath, framesDone, failure.what(), error ? 0 : kept));
     }
+    progress.End();
     const int32_t closeResult = plugIn.Call(kSelectorCloseWriter, open.writeHandle, &close);
     if (closeResult != kResultOK)
         throw std::runtime_error(fmt::format("the plug-in could not finish '{}': {}", outPath, ResultInWords(closeResult)));

@@ -120,6 +120,12 @@ TEST(Streams, SetPositionFlushesThenWritesThere)
     EXPECT_EQ(ErrorOf([&] { OPlatformByteStream(FileAt(folder.Path().string()), 1); }), EISDIR);
     OPlatformByteStream platform(file, 1);
     EXPECT_EQ(ErrorOf([&] { platform.SetPosition(-1); }), EINVAL);
+    EXPECT_EQ(ErrorOf([&] { platform.Write(nullptr, 1); }), EFAULT);
+    OBufferedByteStream buffered(&platform, 4096, 4096);
+    EXPECT_EQ(ErrorOf([&] { buffered.Write(nullptr, 1); }), EFAULT);
+    OBufferedByteStream orphan(nullptr, 4096, 4096);
+    EXPECT_EQ(ErrorOf([&] { orphan.Write("x", 1); }), EBADF);
+    EXPECT_EQ(ErrorOf([&] { orphan.SetPosition(0); }), EBADF);
 }
 
 TEST(Streams, AFullFileSystemRaisesFileException)

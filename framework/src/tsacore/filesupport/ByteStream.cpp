@@ -113,6 +113,10 @@ OBufferedByteStream::~OBufferedByteStream()
 
 void OBufferedByteStream::Write(const void* data, uint32_t byteCount)
 {
+    if (byteCount > 0 && data == nullptr)
+        Fail("cannot write from a null buffer to", "(buffered stream)", EFAULT);
+    if (target_ == nullptr)
+        Fail("cannot write to", "(buffered stream without a target)", EBADF);
     const auto* bytes = static_cast<const uint8_t*>(data);
     size_t left = byteCount;
     const size_t capacity = buffer_.size();
@@ -139,12 +143,16 @@ void OBufferedByteStream::Write(const void* data, uint32_t byteCount)
 
 void OBufferedByteStream::SetPosition(int64_t offset)
 {
+    if (target_ == nullptr)
+        Fail("cannot set the position in", "(buffered stream without a target)", EBADF);
     Flush();
     target_->SetPosition(offset);
 }
 
 void OBufferedByteStream::Flush()
 {
+    if (target_ == nullptr)
+        return; // nothing can have been collected
     if (used_ > 0) {
         const size_t count = used_;
         used_ = 0;

@@ -12,7 +12,9 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QWidget>
 #include <pugixml.hpp>
@@ -192,6 +194,36 @@ private:
     UI_HotTextNumber* node_;
 };
 
+// Items of an open pop-up list; with the check style on, the selected one carries a check mark.
+class PopupItemDelegate final : public QStyledItemDelegate {
+public:
+    PopupItemDelegate(QComboBox* combo, UI_Popup* popup) : QStyledItemDelegate(combo), combo_(combo), popup_(popup) {}
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem item(option);
+        if (popup_->GetItemCheckStyle()) {
+            const int mark = item.rect.height();
+            if (index.row() == combo_->currentIndex()) {
+                painter->save();
+                painter->setPen(item.palette.color(QPalette::Text));
+                painter->drawText(QRect(item.rect.left(), item.rect.top(), mark, mark), Qt::AlignCenter,
+                                  QString(QChar(0x2713))); // check mark
+                painter->restore();
+            }
+            item.rect.setLeft(item.rect.left() + mark);
+        }
+        QStyledItemDelegate::paint(painter, item, index);
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        if (popup_->GetItemCheckStyle())
+            size.rwidth() += size.height();
+        return size;
+    }
+private:
+    QComboBox* combo_;
+    UI_Popup* popup_;
+};
+
 class Builder {
 public:
     Builder(const UI_NodeFactoryRef& factory) : factory_(factory) {}
@@ -269,6 +301,7 @@ private:
         } else if (auto* popup = dynamic_cast<UI_Popup*>(&node)) {
             auto* combo = new QComboBox(parent);
             combo->setFocusPolicy(GetBool(props, "wantsFocus", true) ? Qt::StrongFocus : Qt::NoFocus);
+            combo->setItemDelegate(new PopupItemDelegate(combo, popup));
             QObject::connect(combo, &QComboBox::activated, [popup] { popup->SendChanged(); });
             node.AttachWidget(combo);
             SetUpControl(*popup, props);

@@ -2,6 +2,7 @@
 #include <filesystem>
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include "WriterTestSupport.h"
 
@@ -90,6 +91,18 @@ TEST(WriterHost, EncodeConvertsWhatTheNegotiationChangesAndReportsErrorsInWords)
     EXPECT_EQ(frames->front().version, 2);
     EXPECT_EQ(frames->front().sampleRate, 16000);
     EXPECT_GT(DecodeWithMpg123(dir.File("low.mp2"), 1), 15000);
+
+    // FLAC and AIFF files of the same audio encode exactly as the WAV file does.
+    const auto stereo = TestSignal(44100, 2, 44100);
+    WriteWav16(dir.File("stereo.wav"), stereo, 2, 44100);
+    const auto reference = TwolameReference(dir.File("stereo.wav"), {"-P", "1", "-o", "-b", "192"}, dir.File("ref.mp2"));
+    for (const auto& [name, container] : {std::pair{"stereo.flac", SF_FORMAT_FLAC}, {"stereo.aiff", SF_FORMAT_AIFF}}) {
+        SCOPED_TRACE(name);
+        WriteWav16(dir.File(name), stereo, 2, 44100, container);
+        result = RunProcess(HostCommand({"encode", "-q", dir.File(name), dir.File("container.mp2")}));
+        ASSERT_TRUE(result.Succeeded()) << result.output;
+        EXPECT_TRUE(ReadBytes(dir.File("container.mp2")) == reference);
+    }
 
     // Errors: words on stderr, a non-zero exit.
     result = RunProcess(HostCommand({"encode", dir.File("absent.wav"), dir.File("x.mp2")}));

@@ -90,19 +90,20 @@ std::vector<int16_t> TestSignal(int64_t frames, int channels, int rate) {
 }
 
 namespace {
-SNDFILE* OpenWav(const std::string& path, int subformat, int channels, int rate) {
+SNDFILE* OpenWav(const std::string& path, int subformat, int channels, int rate, int container = SF_FORMAT_WAV) {
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = channels;
-    info.format = SF_FORMAT_WAV | subformat;
+    info.format = container | subformat;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) throw std::runtime_error("cannot write " + path + ": " + sf_strerror(nullptr));
     return file;
 }
 } // namespace
 
-void WriteWav16(const std::string& path, const std::vector<int16_t>& interleaved, int channels, int rate) {
-    SNDFILE* file = OpenWav(path, SF_FORMAT_PCM_16, channels, rate);
+void WriteWav16(const std::string& path, const std::vector<int16_t>& interleaved, int channels, int rate,
+                int container) {
+    SNDFILE* file = OpenWav(path, SF_FORMAT_PCM_16, channels, rate, container ? container : SF_FORMAT_WAV);
     sf_writef_short(file, interleaved.data(), static_cast<sf_count_t>(interleaved.size() / channels));
     sf_close(file);
 }

@@ -44,7 +44,9 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<int16_t> TestSignal(int64_t frames, int channels, int rate);
 // sndfileFormat: SF_FORMAT_PCM_16, SF_FORMAT_PCM_24 (samples as int, 24-bit values in the
 // low bits) or SF_FORMAT_FLOAT; always a WAV file.
-void WriteWav16(const std::string& path, const std::vector<int16_t>& interleaved, int channels, int rate);
+// container: a libsndfile major format (SF_FORMAT_FLAC, SF_FORMAT_AIFF...); 0 for WAV.
+void WriteWav16(const std::string& path, const std::vector<int16_t>& interleaved, int channels, int rate,
+                int container = 0);
 void WriteWav24(const std::string& path, const std::vector<int32_t>& interleaved24, int channels, int rate);
 void WriteWavFloat(const std::string& path, const std::vector<float>& interleaved, int channels, int rate);
 

@@ -1,28 +1,16 @@
 // The plug-in calls host operations by their position in the table of virtual operations, so
-// the protocol classes must put each operation at its documented position. A pointer to a
-// virtual member function holds its table offset (Itanium C++ ABI: offset + 1), which gives the
+// the protocol classes must put each operation at its documented position. SlotOf gives the
 // slot each name really occupies; the expected positions below are the protocol's tables.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <type_traits>
 
 #include "RecordingHost.h"
+#include "VtableSlot.h"
 
 namespace {
 using namespace sova::sdk;
-
-template <class C, class M>
-long SlotOf(M C::*method) {
-    struct Representation {
-        uintptr_t pointer;
-        ptrdiff_t adjustment;
-    } representation;
-    static_assert(sizeof(method) == sizeof(representation));
-    std::memcpy(&representation, &method, sizeof representation);
-    if ((representation.pointer & 1) == 0 || representation.adjustment != 0) return -1; // not a plain virtual
-    return static_cast<long>((representation.pointer - 1) / sizeof(void*));
-}
+using boundarytest::SlotOf;
 
 template <class T>
 constexpr bool kProtocolClass = std::is_polymorphic_v<T> && !std::has_virtual_destructor_v<T> &&

@@ -389,6 +389,23 @@ TEST_F(WriterModule, AFullDiskRaisesOutOfTheModuleAndKeepsEveryByteWritten) {
     EXPECT_NE(result.output.find("File too large"), std::string::npos) << result.output;
     EXPECT_NE(result.output.find("300000 bytes written before stay in the file"), std::string::npos) << result.output;
     EXPECT_TRUE(keptPrefix(dir.File("host-full.mp2")));
+
+    // A smaller file reaches the disk only when its streams close at the end, where the failure
+    // cannot be raised: sova-host hears of it from the framework and still fails in words.
+    WriteWav16(dir.File("short.wav"), std::vector<int16_t>(audio.begin(), audio.begin() + 2 * 20 * 44100), 2, 44100);
+    const auto shortReference =
+        TwolameReference(dir.File("short.wav"), {"-P", "1", "-o", "-b", "320"}, dir.File("short-ref.mp2"));
+    ASSERT_GT(shortReference.size(), kLimit);
+    ASSERT_LT(shortReference.size(), 1048576u);
+    const auto late = RunProcess({SOVA_HOST_PATH, "--module", SOVA_MODULE_PATH, "encode", "-b", "320",
+                                  dir.File("short.wav"), dir.File("host-late.mp2")},
+                                 LimitFileSize);
+    EXPECT_EQ(late.ExitCode(), 1) << late.output;
+    EXPECT_NE(late.output.find("failed while finishing"), std::string::npos) << late.output;
+    EXPECT_NE(late.output.find("File too large"), std::string::npos) << late.output;
+    const auto kept = ReadBytes(dir.File("host-late.mp2"));
+    EXPECT_EQ(kept.size(), kLimit);
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end(), shortReference.begin()));
 }
 } // namespace
 } // namespace writertest

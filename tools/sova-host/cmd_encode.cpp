@@ -20,6 +20,8 @@
 #include <hub/app/App.h>
 #include <sndfile.h>
 #include <soxr.h>
+#include <tsacore/filesupport/ByteStream.h>
+#include <tsacore/filesupport/FileException.h>
 
 #include "Commands.h"
 #include "HostObjects.h"
@@ -383,6 +385,19 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     }
     say(fmt::format("writing: {} ({})", outPath, ToUtf8(open.description)));
 
+    // A stream that closes while the disk is full cannot throw: the framework tells us instead.
+    std::vector<std::string> swallowed;
+    tsacore::filesupport::SetStreamFailureReporter(
+        [&swallowed](const tsacore::filesupport::file_exception& failure) { swallowed.emplace_back(failure.what()); });
+    struct ReporterReset {
+        ~ReporterReset() { tsacore::filesupport::SetStreamFailureReporter({}); }
+    } reporterReset;
+    const auto keptBytes = [&outPath] {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(outPath, error);
+        return error ? 0 : size;
+    };
+
     const auto started = std::chrono::steady_clock::now();
     WriteRequest write;
     write.sink = &module.Sink();
@@ -412,19 +427,18 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
             plugIn.Call(kSelectorCloseWriter, open.writeHandle, &close);
         } catch (...) {
         }
-        std::error_code error;
-        const auto kept = std::filesystem::file_size(outPath, error);
         throw std::runtime_error(fmt::format("writing '{}' failed after {} frames: {} ({} bytes written before stay in the file)",
-                                             outPath, framesDone, failure.what(), error ? 0 : kept));
+                                             outPath, framesDone, failure.what(), keptBytes()));
     }
     progress.End();
     const int32_t closeResult = plugIn.Call(kSelectorCloseWriter, open.writeHandle, &close);
     if (closeResult != kResultOK)
         throw std::runtime_error(fmt::format("the plug-in could not finish '{}': {}", outPath, ResultInWords(closeResult)));
+    if (!swallowed.empty())
+        throw std::runtime_error(fmt::format("writing '{}' failed while finishing: {} ({} bytes written before stay in the file)",
+                                             outPath, swallowed.front(), keptBytes()));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::error_code error;
-    const auto size = std::filesystem::file_size(outPath, error);
-    say(fmt::format("done: {} frames, {} bytes in {:.2f} s", framesDone, error ? 0 : size, seconds));
+    say(fmt::format("done: {} frames, {} bytes in {:.2f} s", framesDone, keptBytes(), seconds));
     return 0;
 }
 } // namespace

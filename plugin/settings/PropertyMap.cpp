@@ -7,16 +7,19 @@ namespace sova {
 namespace {
 using tsacore::UString;
 
-constexpr char16_t kNumberCharacters[] = u"-0123456789";
-
-bool OnlyNumberCharacters(const UString& text) {
-    return text.find_first_not_of(kNumberCharacters) == UString::npos;
+// Decimal text as the settings text writes it: an optional leading "-" and at least one digit.
+// Fields made of "-0123456789" in another shape (empty, a lone "-", a "-" after a digit) are
+// rejected here rather than left to the host's conversion.
+bool IsDecimal(const UString& text) {
+    const size_t digits = !text.empty() && text[0] == u'-' ? 1 : 0;
+    if (digits == text.size()) return false;
+    return text.find_first_not_of(u"0123456789", digits) == UString::npos;
 }
 
-// The host's conversion with its throwing flag; a throw means the text is not a number.
-// An empty field, a lone "-", a "-" after a digit or a number outside 32 bits is rejected.
+// The host's conversion with its throwing flag; a throw means the text is not a number
+// (here: a number outside 32 bits).
 bool ConvertNumber(const UString& text, int32_t& number) {
-    if (!OnlyNumberCharacters(text)) return false;
+    if (!IsDecimal(text)) return false;
     try {
         return tsacore::utility::StringToNumber(number, text, tsacore::utility::kStringToNumberThrow);
     } catch (const tsacore::config::Error&) {

@@ -37,15 +37,15 @@ HostModule::~HostModule() {
     if (library_) dlclose(library_);
 }
 
-std::string DefaultModulePath(const char* argv0) {
+std::string DefaultModulePath() {
     namespace fs = std::filesystem;
     std::error_code error;
     const fs::path self = fs::canonical("/proc/self/exe", error);
+    if (error) return SOVA_BUILT_MODULE_PATH;
     for (const fs::path& folder : {self.parent_path(), self.parent_path() / "../../plugin"}) {
         const fs::path candidate = folder / "SovaMp2.sova";
-        if (!error && fs::exists(candidate, error)) return fs::weakly_canonical(candidate, error).string();
+        if (fs::exists(candidate, error)) return fs::weakly_canonical(candidate, error).string();
     }
-    (void)argv0;
     return SOVA_BUILT_MODULE_PATH;
 }
 } // namespace sovahost

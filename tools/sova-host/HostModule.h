@@ -37,5 +37,5 @@ private:
 };
 
 // The module next to the executable, or the one this build made.
-std::string DefaultModulePath(const char* argv0);
+std::string DefaultModulePath();
 } // namespace sovahost

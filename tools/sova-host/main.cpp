@@ -9,7 +9,7 @@
 
 int main(int argc, char** argv) {
     sovahost::HostOptions options;
-    options.modulePath = sovahost::DefaultModulePath(argv[0]);
+    options.modulePath = sovahost::DefaultModulePath();
 
     CLI::App app{"sova-host: open, inspect, decode and encode audio through a Sova plug-in module"};
     app.set_help_all_flag("--help-all", "Show help for every command");

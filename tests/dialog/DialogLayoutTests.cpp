@@ -168,6 +168,12 @@ TEST_F(DialogLayout, MissingOrMistypedControlFailsBeforeTheDialogShows) {
         EXPECT_FALSE(outcome.cancelledSet);
         EXPECT_EQ(outcome.text, text);
     }
+    // A layout that is not an archive at all.
+    tsaui::ui::automation::SetArchiveOverride("FormatOptions", "<prop.map version='4'><prop.list>");
+    const Outcome outcome = Show(44100, 2, text, [](User& user) { user.Ok(); });
+    EXPECT_EQ(outcome.error, "The dialog layout could not be read.");
+    EXPECT_FALSE(outcome.shown);
+    EXPECT_EQ(outcome.text, text);
 }
 
 TEST_F(DialogLayout, SovaHostTakesAPictureOfTheOpenDialog) {

@@ -9,10 +9,12 @@ namespace tsaui::qt {
 namespace {
 QtMessageHandler sPreviousHandler = nullptr;
 
-// The offscreen platform warns about every top-level window it cannot size for a window
-// manager; that says nothing to the user of a dialog.
+// The offscreen platform reports every window-manager request it cannot carry out, and Qt
+// notes a missing runtime folder it does not need here; neither says anything to the user.
 void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (message.contains(QLatin1String("does not support propagateSizeHints")))
+    if (type != QtCriticalMsg && type != QtFatalMsg &&
+        (message.startsWith(QLatin1String("This plugin does not support")) ||
+         message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))))
         return;
     if (sPreviousHandler)
         sPreviousHandler(type, context, message);

@@ -114,6 +114,19 @@ TEST_F(LoaderTest, SystemSearchAndAFolderCopyThatFails)
     EXPECT_EQ(realPath.front(), '/');
     EXPECT_NE(realPath.find("libmpg123.so.0"), std::string::npos);
 
+    // A folder's link to the system's file gives the library already loaded, and the system's
+    // search still answers afterwards.
+    TempFolder links;
+    std::filesystem::create_symlink(std::filesystem::canonical(realPath), links / "libmpg123.so");
+    platform::SetLibrarySearchFolders({links.Path().string()}, true);
+    platform::ModuleHandle linked = LoadLibraryW(u"libmpg123.dll");
+    EXPECT_EQ(linked, real);
+    platform::FreeLibrary(linked);
+    platform::SetLibrarySearchFolders({}, true);
+    platform::ModuleHandle again = LoadLibraryW(u"libmpg123-0.dll");
+    EXPECT_EQ(again, real);
+    platform::FreeLibrary(again);
+
     // A file that is there but does not load is the answer: the system's copy is not used.
     TempFolder folder;
     WriteWholeFile(folder / "libmpg123.so.0", "not a library");

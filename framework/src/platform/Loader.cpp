@@ -148,15 +148,17 @@ ModuleHandle LoadMapped(const std::string& mapped)
         loadedFromFolders = c.loadedFromFolders;
     }
     for (const std::string& folder : folders) {
-        const std::string candidate = (folder.empty() || folder.back() == '/' ? folder : folder + "/") + mapped;
+        const std::string candidate = (folder.empty() ? "./" : folder.back() == '/' ? folder : folder + "/") + mapped;
         if (Present(candidate)) {
             // Found here: this file or nothing. Falling through to another folder or the
             // system would silently hand out a different library than the host provided.
             ModuleHandle module = Open(candidate);
-            if (module != nullptr) {
+            // Only a new load carries the folder's path; a file that was already loaded
+            // (through a link, say) keeps the name it was first loaded under.
+            if (module != nullptr && ModuleFilePath(module) == candidate) {
                 LoaderConfiguration& c = Configuration();
                 std::lock_guard lock(c.mutex);
-                c.loadedFromFolders.insert(ModuleFilePath(module));
+                c.loadedFromFolders.insert(candidate);
             }
             return module;
         }
@@ -175,11 +177,11 @@ ModuleHandle LoadMapped(const std::string& mapped)
             return loaded;
         ::dlclose(loaded);
         const std::string systemPath = FindInSystemFolders(mapped);
-        if (systemPath.empty() || systemPath == loadedPath) {
+        if (systemPath.empty()) {
             lastLoadError = mapped + ": not found in the system's folders";
             return nullptr;
         }
-        return Open(systemPath);
+        return Open(systemPath); // the folder's copy again only when it is the system's file
     }
     return Open(mapped);
 }

@@ -83,6 +83,8 @@ bool Localizer::LoadTranslations(const std::string& path)
         TrimBlanks(probe);
         if (probe.empty() || probe[0] == '#')
             continue;
+        // Blanks around the key are dropped; the text stays exactly as written, since a
+        // translation may need its leading or trailing blanks.
         const auto equals = line.find('=');
         if (equals == std::string::npos)
             continue; // not a translation line

@@ -16,7 +16,12 @@
 #include <tsacore/debug/Trace.h>
 #include <tsaui/utility/OS_ResourceManager.h>
 
+#include <tsacore/config/Error.h>
+#include <tsacore/debug/Contract.h>
+#include <uit/ImageProvider.h>
+
 #include "CodecTestSupport.h"
+#include "Common/Module/private/win/Module_WIN.h"
 #include "codecs/Mpg123Library.h"
 #include "codecs/TwoLameLibrary.h"
 #include "codecs/TraceMessage.h"
@@ -369,4 +374,49 @@ TEST(ResourceManager, FindsResourcesOfItsModuleByTypeAndNameInAnyCase) {
     EXPECT_EQ(OS_ResourceManager::LiveCount(), 0u);
     EXPECT_EQ(OS_ResourceManager::CreatedCount(), made + 3);
     dlclose(module);
+}
+
+// The module-support unit linked into this program: the instance is the program itself, and
+// each guarded operation reports its own condition and line.
+TEST(ModuleResources, InstanceResourcesAndContracts) {
+    void* self = dlopen(nullptr, RTLD_LAZY);
+    ASSERT_NE(self, nullptr);
+    dlclose(self);
+    ASSERT_EQ(sDLLInstance, self);
+
+    std::vector<std::pair<std::string, int32_t>> contracts;
+    tsacore::debug::SetContractReporter([&](const char* condition, const char* path, int32_t line) {
+        EXPECT_STREQ(path, "Common/Module/private/win/Module_WIN");
+        contracts.emplace_back(condition, line);
+        return false;
+    });
+    auto raises = [](auto operation) {
+        try {
+            operation();
+        } catch (const tsacore::config::Error& error) {
+            return error.Number1() == 105 && error.Number2() == 25;
+        }
+        return false;
+    };
+    EXPECT_TRUE(raises([] { GetResourceManager(); }));
+    EXPECT_TRUE(raises([] { TerminateModule(); }));
+
+    SetUpModuleResources();
+    tsaui::utility::OS_ResourceManager* resources = GetResourceManager();
+    EXPECT_EQ(resources->ModuleInstance(), self);
+    EXPECT_TRUE(resources->Find("XML", "FORMATOPTIONS")); // the layout this program carries
+    EXPECT_EQ(GetDrawingSupplier(), GetDrawingSupplier()); // kept, made once
+    EXPECT_EQ(tsaui::drawbot::SupplierInterface::CreatedCount(), 1u);
+    ReleaseModuleResources();
+    EXPECT_EQ(tsaui::drawbot::SupplierInterface::LiveCount(), 0u);
+    EXPECT_EQ(uit::ImageProvider::LiveCount(), 0u);
+
+    const platform::ModuleHandle instance = sDLLInstance;
+    sDLLInstance = nullptr;
+    EXPECT_TRUE(raises([] { InitializeModule(); }));
+    sDLLInstance = instance;
+    EXPECT_EQ(contracts, (std::vector<std::pair<std::string, int32_t>>{
+                             {"sResourceManager != 0", 44}, {"sResourceManager != 0", 57}, {"sDLLInstance != 0", 50}}));
+    EXPECT_EQ(tsaui::utility::OS_ResourceManager::LiveCount(), 0u);
+    tsacore::debug::SetContractReporter(nullptr);
 }

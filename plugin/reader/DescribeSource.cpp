@@ -46,7 +46,7 @@ tsacore::UString Reader::DescribeSource() const {
     const mpg123_frameinfo& info = frameInfo_;
     tsacore::UString description;
 
-    const auto version = static_cast<int32_t>(info.version);
+    const int32_t version = FieldValue(info.version);
     if (const char* key = VersionKey(version))
         AppendPiece(description, key, false, 0);
     else
@@ -57,14 +57,14 @@ tsacore::UString Reader::DescribeSource() const {
     else
         AppendPiece(description, "$$$/SovaPlugIns/SovaMp2/_AudioLayerUnknown= Audio Layer @0", true, info.layer);
 
-    switch (static_cast<int32_t>(info.vbr)) {
+    switch (FieldValue(info.vbr)) {
     case MPG123_CBR: AppendPiece(description, "$$$/SovaPlugIns/SovaMp2/_num_kbps_CBR=, @0 kbps CBR", true, info.bitrate); break;
     case MPG123_VBR: AppendPiece(description, "$$$/SovaPlugIns/SovaMp2/_num_kbps_VBR=, @0 kbps VBR", true, info.bitrate); break;
     case MPG123_ABR: AppendPiece(description, "$$$/SovaPlugIns/SovaMp2/_num_kbps_ABR=, @0 kbps ABR", true, info.abr_rate); break;
     default: AppendPiece(description, "$$$/SovaPlugIns/SovaMp2/_num_kbps=, @0 kbps", true, info.bitrate); break;
     }
 
-    if (static_cast<int32_t>(info.mode) == MPG123_M_JOINT) {
+    if (FieldValue(info.mode) == MPG123_M_JOINT) {
         description += u' ';
         description += Localized("$$$/SovaPlugIns/SovaMp2/JointStereo=(Joint Stereo)");
     }

@@ -49,7 +49,7 @@ bool Reader::Open(const tsacore::UString& path) {
     code = Mpg123Library::GetFrameInfo(decoder_, &frameInfo_);
     if (code != MPG123_OK) return false;
 
-    switch (frameInfo_.mode) {
+    switch (GetMode()) {
     case MPG123_M_STEREO:
     case MPG123_M_JOINT:
     case MPG123_M_DUAL: channelCount_ = 2; break;

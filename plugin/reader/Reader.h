@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 #include <tsacore/String.h>
 
@@ -36,11 +38,11 @@ public:
 
     int32_t GetSampleRate() const { return static_cast<int32_t>(frameInfo_.rate); }
     int32_t GetChannelCount() const { return channelCount_; }
-    int32_t GetMode() const { return static_cast<int32_t>(frameInfo_.mode); } // 0 stereo, 1 joint, 2 dual, 3 mono
+    int32_t GetMode() const { return FieldValue(frameInfo_.mode); } // 0 stereo, 1 joint, 2 dual, 3 mono
     int32_t GetBitrate() const; // kbit/s, the average when the frame has none, -1 when neither
-    bool HasCRC() const { return (static_cast<int32_t>(frameInfo_.flags) & MPG123_CRC) != 0; }
-    bool IsCopyright() const { return (static_cast<int32_t>(frameInfo_.flags) & MPG123_COPYRIGHT) != 0; }
-    bool IsOriginal() const { return (static_cast<int32_t>(frameInfo_.flags) & MPG123_ORIGINAL) != 0; }
+    bool HasCRC() const { return (FieldValue(frameInfo_.flags) & MPG123_CRC) != 0; }
+    bool IsCopyright() const { return (FieldValue(frameInfo_.flags) & MPG123_COPYRIGHT) != 0; }
+    bool IsOriginal() const { return (FieldValue(frameInfo_.flags) & MPG123_ORIGINAL) != 0; }
     int32_t GetEmphasis() const { return frameInfo_.emphasis; }
     bool IsAtEnd() const { return atEnd_; }
     // The frames delivered once the end was reached, else the length libmpg123 measured
@@ -48,6 +50,16 @@ public:
     int64_t GetTotalFrames() const { return atEnd_ ? framesDelivered_ : streamLength_; }
 
     const mpg123_frameinfo& GetFrameInfo() const { return frameInfo_; }
+
+    // The number a field of the frame information holds. The record's enum-typed fields may hold
+    // values outside their enum (a newer or damaged library), so they are read as plain ints.
+    template <class Field>
+    static int32_t FieldValue(const Field& field) {
+        static_assert(sizeof(Field) == sizeof(int32_t) && std::is_trivially_copyable_v<Field>);
+        int32_t value;
+        std::memcpy(&value, &field, sizeof value);
+        return value;
+    }
     const tsacore::UString& GetPath() const { return path_; }
 
 private:

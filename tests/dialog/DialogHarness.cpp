@@ -6,6 +6,10 @@
 
 #include <tsacore/config/Error.h>
 
+// Leak checking (sanitizer builds): fontconfig keeps a few bytes of its configuration until
+// the process ends.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 namespace dialogtest {
 namespace automation = tsaui::ui::automation;
 

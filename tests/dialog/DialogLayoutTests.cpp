@@ -179,7 +179,7 @@ TEST_F(DialogLayout, MissingOrMistypedControlFailsBeforeTheDialogShows) {
 TEST_F(DialogLayout, SovaHostTakesAPictureOfTheOpenDialog) {
     const std::string png = (std::filesystem::temp_directory_path() / "sova-dialog-test.png").string();
     std::filesystem::remove(png);
-    const std::string command = std::string("QT_QPA_PLATFORM=offscreen '") + SOVA_HOST_PATH + "' --module '" +
+    const std::string command = std::string("QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=" SOVA_LSAN_SUPPRESSIONS " '") + SOVA_HOST_PATH + "' --module '" +
                                 SOVA_MODULE_PATH + "' settings --advanced --png '" + png + "' >/dev/null 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0);
     const std::string bytes = ReadFile(png);

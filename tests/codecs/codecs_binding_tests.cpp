@@ -348,34 +348,6 @@ TEST(CodecTables, RealLibrariesRoundTripThroughTheResolvedEntryPoints) {
     std::filesystem::remove(path);
 }
 
-TEST(ResourceManager, FindsResourcesOfItsModuleByTypeAndNameInAnyCase) {
-    const std::string path = codectest::CodecFolder("fake-resources") + "/libfakeresources.so";
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module, nullptr) << dlerror();
-    using tsaui::utility::OS_ResourceManager;
-    const uint64_t made = OS_ResourceManager::CreatedCount();
-    {
-        OS_ResourceManager resources(module);
-        EXPECT_EQ(OS_ResourceManager::LiveCount(), 1u);
-        const auto layout = resources.Find("xml", "FormatOptions");
-        ASSERT_TRUE(layout);
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(layout.data), layout.size), "<layout/>");
-        EXPECT_EQ(resources.Find("PNG", "icon").size, 3u);
-        EXPECT_FALSE(resources.Find("XML", "ICON"));           // the type must match too
-        EXPECT_FALSE(resources.Find("XML", "FORMATOPTIONSX"));
-        EXPECT_FALSE(resources.Find(nullptr, "ICON"));
-        EXPECT_FALSE(OS_ResourceManager(nullptr).Find("XML", "FORMATOPTIONS"));
-        // A module without a table has no resources.
-        void* libc = dlopen("libc.so.6", RTLD_NOW | RTLD_NOLOAD);
-        ASSERT_NE(libc, nullptr);
-        EXPECT_FALSE(OS_ResourceManager(libc).Find("XML", "FORMATOPTIONS"));
-        dlclose(libc);
-    }
-    EXPECT_EQ(OS_ResourceManager::LiveCount(), 0u);
-    EXPECT_EQ(OS_ResourceManager::CreatedCount(), made + 3);
-    dlclose(module);
-}
-
 // The module-support unit linked into this program: the instance is the program itself, and
 // each guarded operation reports its own condition and line.
 TEST(ModuleResources, InstanceResourcesAndContracts) {

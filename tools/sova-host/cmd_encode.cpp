@@ -337,7 +337,10 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
 
     AudioFormat format;
     format.sink = &module.Sink();
-    if (options.settingsText.empty()) plugIn.Call(kSelectorGetPreferredWriteFormat, nullptr, &format);
+    // The plug-in's preferred format supplies the settings unless the user gave some.
+    const int32_t preferred = plugIn.Call(kSelectorGetPreferredWriteFormat, nullptr, &format);
+    if (preferred != kResultOK)
+        throw std::runtime_error(fmt::format("the plug-in has no preferred save format: {}", ResultInWords(preferred)));
     const std::u16string base = options.settingsText.empty() ? format.settingsText : FromUtf8(options.settingsText);
     format.settingsText = FromUtf8(SettingsOverrides(options)) + base;
     format.sampleRate = source.Rate();

@@ -326,14 +326,14 @@ TEST(CodecTables, RealLibrariesRoundTripThroughTheResolvedEntryPoints) {
 
     std::vector<unsigned char> buffer(block);
     std::vector<float> samples;
-    for (int result = MPG123_OK; result == MPG123_OK || result == MPG123_NEW_FORMAT;) {
+    int result = MPG123_OK;
+    while (result == MPG123_OK || result == MPG123_NEW_FORMAT) {
         size_t done = 0;
         result = Mpg123Library::ReadDecoded(h, buffer.data(), buffer.size(), &done);
         const float* decoded = reinterpret_cast<const float*>(buffer.data());
         samples.insert(samples.end(), decoded, decoded + done / sizeof(float));
-        if (result != MPG123_OK && result != MPG123_NEW_FORMAT)
-            EXPECT_EQ(result, MPG123_DONE);
     }
+    EXPECT_EQ(result, MPG123_DONE);
     int64_t frames = 0;
     EXPECT_EQ(Mpg123Library::GetStreamLength(h, &frames), 0);
     EXPECT_EQ(frames, int64_t(samples.size() / 2));

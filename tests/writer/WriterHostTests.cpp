@@ -132,12 +132,17 @@ TEST(WriterHost, ConvertEncodesEveryFileInParallelAndReportsTheOnesThatFail) {
     }
     WriteBytes(dir.File("broken.wav"), std::vector<uint8_t>(1000, 7));
     inputs.insert(inputs.begin() + 2, dir.File("broken.wav"));
+    fs::create_directory(dir.File("again"));
+    fs::copy_file(inputs[0], dir.File("again/track0.wav"));
+    inputs.push_back(dir.File("again/track0.wav")); // would land on out/track0.mp2 as well
 
     std::vector<std::string> args{"convert", "--jobs", "2", "-O", dir.File("out"), "-b", "224"};
     args.insert(args.end(), inputs.begin(), inputs.end());
     const auto result = RunProcess(HostCommand(args));
     EXPECT_EQ(result.ExitCode(), 1) << result.output;
-    EXPECT_TRUE(Contains(result.output, "converted 4 of 5 files")) << result.output;
+    EXPECT_TRUE(Contains(result.output, "converted 4 of 6 files")) << result.output;
+    EXPECT_TRUE(Contains(result.output, "again/track0.wav FAILED: ")) << result.output;
+    EXPECT_TRUE(Contains(result.output, "is saved to the same file")) << result.output;
     EXPECT_TRUE(Contains(result.output, "broken.wav FAILED: ")) << result.output;
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);

@@ -122,6 +122,9 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
         job.output = (folder / fs::path(input).stem()).string() + ".mp2";
         std::error_code error;
         if (fs::equivalent(job.input, job.output, error)) job.failure = "the output would replace the input";
+        for (const Job& earlier : jobs)
+            if (fs::weakly_canonical(earlier.output, error) == fs::weakly_canonical(job.output, error))
+                job.failure = "'" + earlier.input + "' is saved to the same file, " + job.output;
         jobs.push_back(std::move(job));
     }
     if (!outputDir.empty()) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds what is missing and runs the whole test suite: every test of the main build, then
-# the reader tests and short fuzz runs under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds what is missing and runs the whole test suite twice: in the main build (g++), then
+# in the AddressSanitizer + UndefinedBehaviorSanitizer build (clang), which adds short fuzz runs.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 export QT_QPA_PLATFORM=offscreen
@@ -9,5 +9,11 @@ export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$root/build" --output-on-failure -j"$(nproc)"
 
 "$root/scripts/build.sh" sanitize
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir "$root/build-sanitize" --output-on-failure -j"$(nproc)" -L 'reader|fuzz|settings|framework'
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ASAN_OPTIONS=detect_leaks=1 \
+  ctest --test-dir "$root/build-sanitize" --output-on-failure -j"$(nproc)" -LE boundary
+# The boundary tests load the module into a host that does not link the framework, so closing the
+# module also unloads system libraries (libgomp) whose start-up allocations LeakSanitizer then
+# reports without a name to suppress them by; run them with leak detection off.
+ASAN_OPTIONS=detect_leaks=0 \
+  ctest --test-dir "$root/build-sanitize" --output-on-failure -j"$(nproc)" -L boundary

@@ -1,10 +1,11 @@
-// Helpers of the framework tests: temporary folders, whole-file reads and writes, and the
-// errno of a raised file_exception.
+// Helpers of the framework tests: a temporary folder, whole-file reads and writes, and the errno
+// of a raised file_exception.
 #pragma once
 
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 #include <stdlib.h>
@@ -14,21 +15,13 @@
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
 public:
-    TempFolder()
+    TempFolder() : path_(std::filesystem::temp_directory_path() / "sova-fw-XXXXXX")
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "sova-fw-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
+        std::string pattern = path_.string();
+        path_ = ::mkdtemp(pattern.data()) ? pattern : throw std::runtime_error("mkdtemp failed");
     }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
+    ~TempFolder() { std::error_code ignored; std::filesystem::remove_all(path_, ignored); }
     TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
     const std::filesystem::path& Path() const { return path_; }
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
@@ -44,8 +37,7 @@ inline std::string ReadWholeFile(const std::string& path)
 
 inline void WriteWholeFile(const std::string& path, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 // errno of the file_exception that action raises, 0 when it raises none.

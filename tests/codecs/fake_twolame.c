@@ -43,9 +43,7 @@ FAKE_SETTER(twolame_set_out_samplerate, int)
 FAKE_SETTER(twolame_set_bitrate, int)
 FAKE_SETTER(twolame_set_padding, int)
 FAKE_SETTER(twolame_set_energy_levels, int)
-#ifndef OMIT_twolame_set_num_ancillary_bits
 FAKE_SETTER(twolame_set_num_ancillary_bits, int)
-#endif
 FAKE_SETTER(twolame_set_emphasis, int)
 FAKE_SETTER(twolame_set_error_protection, int)
 FAKE_SETTER(twolame_set_copyright, int)

@@ -1,5 +1,5 @@
-// The real SovaMp2.sova, loaded with dlopen and driven only through SovaInterface, with host
-// objects that log every call made on them.
+// Dispatch through SovaInterface, with host objects that log every call made on them: the real
+// SovaMp2.sova, and a probe module on the same interface template.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -103,9 +103,9 @@ TEST_F(RealModule, DefaultSelectorsMakeTheirCallsInOrder) {
                         "Op2()", "Op1()"}));
 }
 
-// Reading a real MP2 file: 5 and 6 ask for the sink first, 7 does not, 12 destroys the reader
-// (the decoder lets go of the file) without calling anything.
-TEST_F(RealModule, ReaderSelectors) {
+// A real reader: 5 asks for the sink first and hands the reader over; 12 destroys it (the
+// decoder lets go of the file) without calling anything.
+TEST_F(RealModule, OpenForReadHandsTheReaderOverAndCloseReaderDestroysIt) {
     const fs::path mp2 = TempPath("silence.mp2");
     const std::string command = "head -c 176400 /dev/zero | twolame --quiet -r -s 44100 -N 2 - '" + mp2.string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << "twolame could not make the test file";
@@ -121,18 +121,6 @@ TEST_F(RealModule, ReaderSelectors) {
     EXPECT_GE(DescriptorsOn(fs::canonical(mp2)), 1);
 
     log.clear();
-    RecordingAudioFormat format(log);
-    EXPECT_EQ(module.Call(kSelectorGetReadFormat, open.readHandle, &format), kResultOK);
-    EXPECT_EQ(log.front(), "GetMessageSink()");
-
-    log.clear();
-    RecordingReadRequest read(log);
-    read.buffers.assign(2, std::vector<float>(1152));
-    EXPECT_EQ(module.Call(kSelectorReadSamples, open.readHandle, &read), kResultOK);
-    EXPECT_EQ(std::count(log.begin(), log.end(), "GetMessageSink()"), 0);
-    EXPECT_GT(read.framesDone, 0);
-
-    log.clear();
     EXPECT_EQ(module.Call(kSelectorCloseReader, open.readHandle, nullptr), kResultOK);
     EXPECT_EQ(DescriptorsOn(fs::canonical(mp2)), 0);
     EXPECT_TRUE(log.empty());
@@ -141,7 +129,7 @@ TEST_F(RealModule, ReaderSelectors) {
 
 // Saving: 13 proposes 16-bit stereo at 44100 Hz; 17 hands over the writer it opened, last;
 // 19 reads its values, position 3 first.
-TEST_F(RealModule, WriterSelectors) {
+TEST_F(RealModule, WritingSelectorsMakeTheirCallsInOrder) {
     Start();
     RecordingAudioFormat format(log);
     format.sink = &sink;
@@ -165,5 +153,94 @@ TEST_F(RealModule, WriterSelectors) {
     ASSERT_GE(log.size(), 3u);
     EXPECT_EQ((Log{log[0], log[1], log[2]}), (Log{"GetMessageSink()", "Op3()", "Op2()"}));
     Stop();
+}
+
+// Every row of the dispatch table through the probe module (ProbeModule.cpp), whose operations
+// log their arguments into the same log as the host objects and return what the test chooses:
+// each row's calls in order, what it passes on, and the operation's result unchanged.
+Log* gProbeLog = nullptr;
+
+template <class R>
+void* AsHost(R& request) { return static_cast<typename R::Protocol*>(&request); }
+
+std::string Fill(std::string text, const std::string& token, const void* pointer) {
+    for (size_t at; (at = text.find(token)) != std::string::npos;) text.replace(at, token.size(), Id(pointer));
+    return text;
+}
+
+TEST(Probe, EveryRowCallsWhatTheTableSaysInOrder) {
+    const LoadedModule module(SOVA_PROBE_MODULE_PATH);
+    Log log;
+    gProbeLog = &log;
+    auto append = [](const char* line) { gProbeLog->push_back(line); };
+    module.Symbol<void (*)(void (*)(const char*))>("SovaProbeSetLog")(append);
+    RecordingSink sink(log);
+    RecordingRegistrar registrar(log);
+    RecordingSelector4Request request4(log);
+    RecordingSelector8Request request8(log);
+    RecordingSelector10Request request10(log);
+    RecordingDialogRequest dialog(log);
+    RecordingWriteOpenRequest writeOpen(log);
+    RecordingCloseRequest close(log);
+    // Where Dispatch calls nothing but GetMessageSink, if that, any request will do: this one
+    // logs the call and has a sink to hand out.
+    RecordingAudioFormat format(log);
+    for (HostMessageSink** s : {&request4.sink, &format.sink, &dialog.sink, &writeOpen.sink, &close.sink}) *s = &sink;
+    dialog.format = &format;
+
+    // {r} is the request, {h} the handle, {f} the dialog's format, {s} the sink; the last word is hostContext.
+    struct Row {
+        int32_t selector;
+        void* request;
+        Log expected;
+        int32_t result = -77;
+        bool leaveCancelled = false;
+    };
+    const std::string dialogCall = "ShowSettingsDialog({f},4242,1234567890123,false) {s}";
+    const Row rows[] = {
+        {0, AsHost(registrar), {"Prepare(1,1)", "DescribePlugIn({r}) null"}},
+        {1, nullptr, {"Startup() null"}},
+        {2, nullptr, {"Shutdown() null"}},
+        {3, AsHost(format), {"GetMessageSink()", "HandleSelector3({r}) {s}"}},
+        {4, AsHost(request4), {"GetMessageSink()", "Op6(0)", "HandleSelector4({r}) {s}"}},
+        {5, AsHost(format), {"GetMessageSink()", "OpenForRead({r}) {s}"}},
+        {6, AsHost(format), {"GetMessageSink()", "GetReadFormat({h},{r}) {s}"}},
+        {7, AsHost(format), {"ReadSamples({h},{r}) null"}},
+        {8, AsHost(request8), {"Op3()", "Op2()", "Op1()", "HandleSelector8({h},1001,1002,1003) null"}},
+        {9, AsHost(format), {"HandleSelector9({h},{r}) null"}},
+        {10, AsHost(request10), {"Op4()", "Op3()", "Op2()", "Op1()", "HandleSelector10({h},2001,2002,2003,2004) null"}},
+        {11, nullptr, {"HandleSelector11({h}) null"}},
+        {13, AsHost(format), {"GetMessageSink()", "GetPreferredWriteFormat({r}) {s}"}},
+        {14, AsHost(format), {"GetMessageSink()", "ConformWriteFormat({r}) {s}"}},
+        // SetCancelled only after a dialog that returned 0, with what it left in the flag.
+        {15, AsHost(dialog), {"GetMessageSink()", "Op6()", "GetParentWindow()", "GetFormat()", dialogCall,
+                              "SetCancelled(true)"}, 0, true},
+        {15, AsHost(dialog), {"GetMessageSink()", "Op6()", "GetParentWindow()", "GetFormat()", dialogCall,
+                              "SetCancelled(false)"}, 0, false},
+        {15, AsHost(dialog), {"GetMessageSink()", "Op6()", "GetParentWindow()", "GetFormat()", dialogCall}, -1, true},
+        // The local handle starts empty (true); the writer is handed over only after a successful open.
+        {17, AsHost(writeOpen), {"GetMessageSink()", "OpenForWrite({r},true) {s}", "TakeWriteHandle({w})"}, 0},
+        {17, AsHost(writeOpen), {"GetMessageSink()", "OpenForWrite({r},true) {s}"}, -1},
+        {18, AsHost(format), {"GetMessageSink()", "WriteSamples({h},{r}) {s}"}},
+        {19, AsHost(close), {"GetMessageSink()", "Op3()", "Op2()", "CloseWriter({h},true,3003) {s}"}},
+    };
+    int dummy = 0;
+    void* handle = &dummy;
+    for (const Row& row : rows) {
+        log.clear();
+        writeOpen.writeHandle = nullptr;
+        module.Symbol<void (*)(int32_t, bool)>("SovaProbeSetResult")(row.result, row.leaveCancelled);
+        EXPECT_EQ(module.Call(row.selector, handle, row.request), row.result) << "selector " << row.selector;
+        const std::pair<const char*, const void*> tokens[] = {
+            {"{r}", row.request}, {"{h}", handle}, {"{f}", AsHost(format)}, {"{w}", writeOpen.writeHandle},
+            {"{s}", static_cast<HostMessageSink*>(&sink)}};
+        Log expected = row.expected;
+        for (std::string& line : expected)
+            for (const auto& [token, pointer] : tokens) line = Fill(line, token, pointer);
+        EXPECT_EQ(log, expected) << "selector " << row.selector;
+        if (row.selector == 17) {
+            EXPECT_EQ(writeOpen.writeHandle != nullptr, row.result == 0);
+        }
+    }
 }
 } // namespace

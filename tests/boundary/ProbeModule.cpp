@@ -38,7 +38,9 @@ public:
     int32_t OpenForRead(HostOpenRequest* r) override { return Ran("OpenForRead", r); }
     int32_t GetReadFormat(ReadHandle h, HostAudioFormat* f) override { return Ran("GetReadFormat", h, f); }
     int32_t ReadSamples(ReadHandle h, HostReadRequest* r) override { return Ran("ReadSamples", h, r); }
-    int32_t HandleSelector8(void* h, int64_t a, int64_t b, int32_t c) override { return Ran("HandleSelector8", h, a, b, c); }
+    int32_t HandleSelector8(void* h, int64_t a, int64_t b, int32_t c) override {
+        return Ran("HandleSelector8", h, a, b, c);
+    }
     int32_t HandleSelector9(void* h, void* r) override { return Ran("HandleSelector9", h, r); }
     int32_t HandleSelector10(void* h, int64_t a, int64_t b, int64_t c, int32_t d) override {
         return Ran("HandleSelector10", h, a, b, c, d);

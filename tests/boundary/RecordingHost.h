@@ -112,7 +112,7 @@ RECORDING(RecordingAudioFormat, HostAudioFormat)
     int32_t GetChannelType(int32_t channel) override { Note("GetChannelType", channel); return 0; }
     void SetChannelType(int32_t channel, int32_t type) override { Note("SetChannelType", channel, type); }
     const char16_t* GetSettingsText() override { Note("GetSettingsText"); return settingsText.c_str(); }
-    void SetSettingsText(const char16_t* text) override { Note("SetSettingsText", text); settingsText = text ? text : u""; }
+    void SetSettingsText(const char16_t* text) override { Note("SetSettingsText", text); settingsText = text; }
     void SetMimeType(const char* type) override { Note("SetMimeType", type); }
     void SetTypeCode(uint32_t code) override { Note("SetTypeCode", code); }
     void SetLength(int64_t frames) override { Note("SetLength", frames); length = frames; }
@@ -130,27 +130,6 @@ RECORDING(RecordingOpenRequest, HostOpenRequest)
     void SetDescription(const char16_t* text) override { Note("SetDescription", text); }
     std::u16string path;
     void* readHandle = nullptr;
-};
-
-RECORDING(RecordingReadRequest, HostReadRequest)
-    SLOT(0) SLOT(1) SLOT(4)
-    int32_t GetFrameCount() override { Note("GetFrameCount"); return static_cast<int32_t>(buffers[0].size()); }
-    void* GetChannelBuffer(int32_t channel) override { Note("GetChannelBuffer", channel); return buffers.at(channel).data(); }
-    void SetFramesDone(int64_t frames) override { Note("SetFramesDone", frames); framesDone = frames; }
-    void SetLength(int64_t frames) override { Note("SetLength", frames); }
-    std::vector<std::vector<float>> buffers;
-    int64_t framesDone = 0;
-};
-
-RECORDING(RecordingConformRequest, HostConformRequest)
-    REQUEST_BASE SLOT(5) SLOT(7) SLOT(9)
-    sova::sdk::HostAudioFormat* GetFormat() override { Note("GetFormat"); return format; }
-    int32_t AllowsAdjustment() override { Note("AllowsAdjustment"); return 1; }
-    void SetEstimatedSize(int64_t bytes) override { Note("SetEstimatedSize", bytes); }
-    void BeginConform(int32_t value) override { Note("Op6", value); }
-    void BeginDescribe(int32_t value) override { Note("Op8", value); }
-    void SetDescription(const char16_t*) override { Note("SetDescription"); }
-    sova::sdk::HostAudioFormat* format = nullptr;
 };
 
 RECORDING(RecordingDialogRequest, HostDialogRequest)
@@ -172,15 +151,6 @@ RECORDING(RecordingWriteOpenRequest, HostWriteOpenRequest)
     std::u16string path;
     sova::sdk::HostAudioFormat* format = nullptr;
     void* writeHandle = nullptr;
-};
-
-RECORDING(RecordingWriteRequest, HostWriteRequest)
-    REQUEST_BASE SLOT(2)
-    int64_t GetFrameCount() override { Note("GetFrameCount"); return static_cast<int64_t>(buffers[0].size()); }
-    const void* GetChannelBuffer(int32_t channel) override { Note("GetChannelBuffer", channel); return buffers.at(channel).data(); }
-    sova::sdk::HostAudioFormat* GetFormat() override { Note("GetFormat"); return format; }
-    std::vector<std::vector<float>> buffers;
-    sova::sdk::HostAudioFormat* format = nullptr;
 };
 
 RECORDING(RecordingCloseRequest, HostCloseRequest)

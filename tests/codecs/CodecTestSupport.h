@@ -33,8 +33,8 @@ inline void OfferOnly(const std::vector<std::string>& folderNames) {
     platform::SetLibrarySearchFolders(folders, false);
 }
 
-// Collects the module's trace lines while alive, checking each for the line format and the
-// calling thread's id; TakeMessages returns the message parts and forgets them.
+// Collects the module's trace lines while alive; TakeMessages checks each for the line format
+// and the calling thread's id, and returns the message parts.
 class TraceCapture {
 public:
     TraceCapture() {
@@ -42,22 +42,15 @@ public:
         tsacore::debug::SetTraceSink([this](const char* line) { lines_.emplace_back(line); });
     }
     ~TraceCapture() { tsacore::debug::ResetTraceConfiguration(); }
-    Lines Messages() const {
+    Lines TakeMessages() {
         static const std::regex format("<([0-9]+)> <VeLog\\.Plug-in\\.SovaMp2> <5> ([^\r\n]*)\r\n");
         Lines messages;
         for (const std::string& line : lines_) {
             std::smatch parts;
-            if (!std::regex_match(line, parts, format)) {
-                ADD_FAILURE() << "badly formed trace line: " << line;
-                continue;
-            }
+            EXPECT_TRUE(std::regex_match(line, parts, format)) << "badly formed trace line: " << line;
             EXPECT_EQ(parts[1].str(), std::to_string(::gettid())) << line;
             messages.push_back(parts[2].str());
         }
-        return messages;
-    }
-    Lines TakeMessages() {
-        Lines messages = Messages();
         lines_.clear();
         return messages;
     }

@@ -4,9 +4,8 @@
 #include <stddef.h>
 #include <sys/types.h>
 
-int fake_mpg123_init_result = 0;     /* what mpg123_init answers */
-int fake_mpg123_read_calls = 0;      /* how often mpg123_read ran */
-int fake_mpg123_exit_calls = 0;
+int fake_mpg123_init_result = 0; /* what mpg123_init answers */
+int fake_mpg123_read_calls = 0, fake_mpg123_exit_calls = 0;
 static int fake_handle;
 
 int mpg123_init(void) { return fake_mpg123_init_result; }

@@ -56,18 +56,12 @@ int mpg123_open(void* mh, const char* path) {
     size_t got = fread(text, 1, sizeof text - 1, file);
     fclose(file);
     text[got] = 0;
-    h->info.version = (int)word(text, "version", 0);
-    h->info.layer = (int)word(text, "layer", 2);
-    h->info.rate = 44100;
-    h->info.mode = (int)word(text, "mode", 0);
-    h->info.flags = (int)word(text, "flags", 0);
-    h->info.emphasis = (int)word(text, "emphasis", 0);
-    h->info.bitrate = (int)word(text, "bitrate", 192);
-    h->info.abr_rate = (int)word(text, "abr", 0);
-    h->info.vbr = (int)word(text, "vbr", 0);
-    h->length = word(text, "length", -1);
-    h->frames = word(text, "frames", 0);
-    h->error_at = word(text, "error_at", 0);
+    struct frameinfo* i = &h->info;
+    i->version = (int)word(text, "version", 0), i->layer = (int)word(text, "layer", 2), i->rate = 44100;
+    i->mode = (int)word(text, "mode", 0), i->flags = (int)word(text, "flags", 0);
+    i->emphasis = (int)word(text, "emphasis", 0), i->bitrate = (int)word(text, "bitrate", 192);
+    i->abr_rate = (int)word(text, "abr", 0), i->vbr = (int)word(text, "vbr", 0);
+    h->length = word(text, "length", -1), h->frames = word(text, "frames", 0), h->error_at = word(text, "error_at", 0);
     h->channels = h->info.mode == 3 ? 1 : 2;
     return 0;
 }

@@ -14,10 +14,6 @@ void (*gLogger)(const char* line) = nullptr;
 int32_t gResult = 0;
 bool gLeaveCancelled = false;
 
-void Report(const std::string& line) {
-    if (gLogger) gLogger(line.c_str());
-}
-
 struct ProbeReader {};
 struct ProbeWriter {};
 
@@ -25,7 +21,7 @@ class ProbeInterface final : public SovaPrivateInterfaceTemplate<ProbeReader, Pr
     // The operation, its arguments, and hostContext as it was set for the call.
     template <class... A>
     int32_t Ran(const char* name, A... args) {
-        Report(Format(name, args...) + " " + boundarytest::Id(hostContext));
+        if (gLogger) gLogger((Format(name, args...) + " " + boundarytest::Id(hostContext)).c_str());
         return gResult;
     }
 

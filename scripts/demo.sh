@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The main job, end to end: real audio through the plug-in both ways.
 #  1. start the module and show what it binds and registers;
-#  2. make a stereo WAV, encode it to MP2 through the module, show what it negotiated;
+#  2. make a stereo WAV, show a save-format negotiation, encode the WAV to MP2 through the module;
 #  3. read the MP2 back through the module: describe it and decode it to WAV;
-#  4. do the same with an MP2 made by the reference encoder (twolame).
+#  4. do the same with an MP2 made by the reference encoder (twolame);
+#  5. draw the encoder settings dialog to a PNG.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/build.sh" main >/dev/null
@@ -16,10 +17,15 @@ step() { printf '\n== %s\n' "$*"; }
 step "Start-up: the module loads libmpg123 and TwoLAME and registers its format"
 "$host" --trace startup
 
-step "A 10-second stereo test signal (ffmpeg)"
-ffmpeg -v error -y -f lavfi -i "sine=frequency=440:duration=10" -f lavfi -i "sine=frequency=660:duration=10" \
-  -filter_complex "[0:a][1:a]join=inputs=2:channel_layout=stereo,volume=0.5" -ar 44100 -c:a pcm_s16le "$work/tones.wav"
+step "A 10-second stereo test signal (ffmpeg): the same pink noise in both channels, a tone in each"
+ffmpeg -v error -y -f lavfi -i "anoisesrc=color=pink:duration=10:amplitude=0.2:seed=7" \
+  -f lavfi -i "sine=frequency=440:duration=10" -f lavfi -i "sine=frequency=660:duration=10" \
+  -filter_complex "[0:a]asplit=2[n1][n2];[n1][1:a]amix=inputs=2[l];[n2][2:a]amix=inputs=2[r];[l][r]join=inputs=2:channel_layout=stereo" \
+  -ar 44100 -c:a pcm_s16le "$work/tones.wav"
 ls -l "$work/tones.wav"
+
+step "Negotiation: what the module makes of a 96 kHz, 6-channel proposal at 192 kbit/s"
+"$host" conform --rate 96000 --channels 6 || true
 
 step "Encode through the module: WAV -> MP2 (joint stereo, 128 kbit/s)"
 "$host" encode "$work/tones.wav" "$work/tones.mp2" -b 128 -m j
@@ -32,6 +38,9 @@ step "An MP2 made by the reference encoder (twolame), read through the module"
 twolame --quiet -b 192 "$work/tones.wav" "$work/tones-twolame.mp2"
 "$host" info "$work/tones-twolame.mp2"
 "$host" decode "$work/tones-twolame.mp2" "$work/tones-twolame-decoded.wav"
+
+step "The encoder settings dialog (Advanced open), drawn offscreen to a picture"
+QT_QPA_PLATFORM=offscreen "$host" settings --advanced --png "$work/settings-dialog.png"
 
 step "Done: files in $work"
 ls -l "$work"

@@ -15,6 +15,9 @@ struct HostOptions {
     bool codecFoldersOnly = false;        // do not fall back on the system's libraries
     bool trace = false;                   // print the module's trace lines on stderr
     std::string translationsPath;         // localiser translations ("key=text" lines)
+    bool quiet = false;                   // -q: errors and warnings only
+    bool verbose = false;                 // -v: also the settings texts and other details
+    bool overwrite = false;               // -y: replace existing output files
     int exitCode = 0;                     // what main returns
 };
 

@@ -13,12 +13,14 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <fmt/format.h>
+#include <sndfile.h>
 
 #include "Commands.h"
 #include "cmd_encode.h"
@@ -107,30 +109,106 @@ void Finish(Job& job, int status) {
     job.log = nullptr;
 }
 
-int RunConvert(const HostOptions& options, const std::vector<std::string>& inputs, const std::string& outputDir,
-               int jobsWanted, EncodeOptions encode) {
-    encode.quiet = true; // children report only errors; the summary says the rest
-    const std::vector<std::string> global = GlobalArguments(options);
-    const std::vector<std::string> encodeArgs = EncodeArguments(encode);
-    const bool terminal = isatty(STDOUT_FILENO);
+// Extensions of the formats libsndfile reads, lower case with the dot: what a folder offers.
+std::set<std::string> ReadableExtensions() {
+    std::set<std::string> extensions;
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    for (int i = 0; i < count; ++i) {
+        SF_FORMAT_INFO info{};
+        info.format = i;
+        if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info) == 0 && info.extension)
+            extensions.insert(std::string(".") + info.extension);
+    }
+    for (const char* extra : {".aif", ".oga"}) extensions.insert(extra); // spelled otherwise by libsndfile
+    extensions.erase(".mp2"); // what convert writes: never taken as an input from a folder
+    return extensions;
+}
 
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Each input file with the output it goes to: next to it, or under outputDir keeping the path
+// below the folder that was named on the command line.
+std::vector<Job> PlanJobs(const std::vector<std::string>& inputs, const std::string& outputDir, bool recurse) {
     std::vector<Job> jobs;
-    for (const auto& input : inputs) {
+    const auto add = [&](const fs::path& input, const fs::path& below) {
         Job job;
-        job.input = input;
-        const fs::path folder = outputDir.empty() ? fs::path(input).parent_path() : fs::path(outputDir);
-        job.output = (folder / fs::path(input).stem()).string() + ".mp2";
+        job.input = input.string();
+        const fs::path folder = outputDir.empty() ? input.parent_path() : (fs::path(outputDir) / below).lexically_normal();
+        job.output = (folder / input.stem()).string() + ".mp2";
         std::error_code error;
-        if (fs::equivalent(job.input, job.output, error)) job.failure = "the output would replace the input";
         for (const Job& earlier : jobs)
             if (fs::weakly_canonical(earlier.output, error) == fs::weakly_canonical(job.output, error))
                 job.failure = "'" + earlier.input + "' is saved to the same file, " + job.output;
         jobs.push_back(std::move(job));
-    }
-    if (!outputDir.empty()) {
+    };
+    const std::set<std::string> readable = ReadableExtensions();
+    for (const std::string& input : inputs) {
         std::error_code error;
-        fs::create_directories(outputDir, error);
+        if (!fs::is_directory(input, error)) {
+            add(input, {});
+            continue;
+        }
+        std::vector<fs::path> found;
+        const auto take = [&](const fs::directory_entry& entry) {
+            if (entry.is_regular_file(error) && readable.count(Lower(entry.path().extension().string())))
+                found.push_back(entry.path());
+        };
+        if (recurse)
+            for (const auto& entry : fs::recursive_directory_iterator(input, error)) take(entry);
+        else
+            for (const auto& entry : fs::directory_iterator(input, error)) take(entry);
+        std::sort(found.begin(), found.end());
+        for (const fs::path& file : found) add(file, file.parent_path().lexically_relative(input));
     }
+    return jobs;
+}
+
+// Ctrl-C or a termination signal reaches the running children, which remove their unfinished
+// files; convert waits for them and ends with 128 + the signal.
+constexpr int kMaxJobs = 256;
+volatile sig_atomic_t gChildren[kMaxJobs];
+
+extern "C" void StopChildren(int signal) {
+    for (int i = 0; i < kMaxJobs; ++i)
+        if (gChildren[i] > 0) kill(static_cast<pid_t>(gChildren[i]), signal);
+    for (int i = 0; i < kMaxJobs; ++i)
+        if (gChildren[i] > 0) waitpid(static_cast<pid_t>(gChildren[i]), nullptr, 0);
+    _exit(128 + signal);
+}
+
+void TrackChild(pid_t pid, bool running) {
+    for (int i = 0; i < kMaxJobs; ++i)
+        if (running ? gChildren[i] == 0 : gChildren[i] == pid) {
+            gChildren[i] = running ? pid : 0;
+            return;
+        }
+}
+
+int RunConvert(const HostOptions& options, const std::vector<std::string>& inputs, const std::string& outputDir,
+               bool recurse, int jobsWanted, EncodeOptions encode) {
+    std::vector<Job> jobs = PlanJobs(inputs, outputDir, recurse);
+    if (jobs.empty()) {
+        std::fprintf(stderr, "sova-host: no audio files found in %s\n", inputs.front().c_str());
+        return 1;
+    }
+    WarnAboutSettingsText(encode);
+    if (encode.dialog) { // asked once, for all files
+        encode.settingsText = SettingsFromDialog(options, encode, jobs.front().input);
+        encode.dialog = false;
+    }
+    std::vector<std::string> global = GlobalArguments(options);
+    global.emplace_back("--quiet"); // children report only errors; the summary says the rest
+    if (options.overwrite) global.emplace_back("--overwrite");
+    const std::vector<std::string> encodeArgs = EncodeArguments(encode);
+    const bool terminal = isatty(STDOUT_FILENO);
+
+    struct sigaction action {};
+    action.sa_handler = StopChildren;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 
     const auto started = std::chrono::steady_clock::now();
     std::map<pid_t, size_t> running;
@@ -147,6 +225,9 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
     while (next < jobs.size() || !running.empty()) {
         while (next < jobs.size() && static_cast<int>(running.size()) < jobsWanted) {
             Job& job = jobs[next++];
+            std::error_code error;
+            if (job.failure.empty() && !fs::path(job.output).parent_path().empty())
+                fs::create_directories(fs::path(job.output).parent_path(), error);
             if (!job.failure.empty()) {
                 report(job);
                 continue;
@@ -159,6 +240,7 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
                 report(job);
                 continue;
             }
+            TrackChild(pid, true);
             running[pid] = static_cast<size_t>(&job - jobs.data());
         }
         if (running.empty()) break;
@@ -168,6 +250,7 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
             if (errno == EINTR) continue;
             break;
         }
+        TrackChild(pid, false);
         const auto found = running.find(pid);
         if (found == running.end()) continue;
         Finish(jobs[found->second], status);
@@ -191,21 +274,30 @@ void RegisterConvertCommand(CLI::App& app, HostOptions& options) {
     struct Arguments {
         std::vector<std::string> inputs;
         std::string outputDir;
+        bool recurse = false;
         int jobs = 0;
         EncodeOptions encode;
     };
     auto arguments = std::make_shared<Arguments>();
     CLI::App* command = app.add_subcommand("convert", "Save many audio files as MP2, several at a time");
-    command->add_option("inputs", arguments->inputs, "Audio files to encode")->required();
+    command->add_option("inputs", arguments->inputs, "Audio files to encode, or folders of them")->required();
     command->add_option("-O,--output-dir", arguments->outputDir,
-                        "Folder for the MP2 files (default: next to each input)");
+                        "Folder for the MP2 files, keeping the paths below each folder named (default: next to each input)");
+    command->add_flag("-r,--recursive", arguments->recurse, "Take the files in the folders' subfolders as well");
     command->add_option("-j,--jobs", arguments->jobs, "Files encoded at the same time (default: one per processor)")
         ->check(CLI::Range(1, 256));
     AddEncodeOptions(*command, arguments->encode);
     command->callback([&options, arguments] {
         const int jobs = arguments->jobs > 0 ? arguments->jobs
                                              : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-        options.exitCode = RunConvert(options, arguments->inputs, arguments->outputDir, jobs, arguments->encode);
+        try {
+            options.exitCode = RunConvert(options, arguments->inputs, arguments->outputDir, arguments->recurse, jobs,
+                                          arguments->encode);
+        } catch (const std::exception& error) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "sova-host: %s\n", error.what());
+            options.exitCode = 1;
+        }
     });
 }
 } // namespace sovahost

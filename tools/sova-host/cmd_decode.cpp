@@ -1,6 +1,8 @@
 // sova-host decode IN OUT: decodes IN through the module and writes what it delivers to OUT,
-// chosen by OUT's extension: ".wav" 32-bit float WAV, ".flac" 24-bit FLAC, ".raw"/".f32"
-// headerless 32-bit float (little-endian, interleaved).
+// chosen by OUT's extension: ".wav" WAV (32-bit float unless --bits 16 or 24), ".aif"/".aiff"
+// AIFF and ".flac" FLAC (24-bit unless --bits 16; AIFF also float with --bits 32), ".raw"/".f32"
+// headerless 32-bit float (little-endian, interleaved). OUT is written under a temporary name
+// and moved into place when the whole stream was decoded.
 #include <unistd.h>
 
 #include <sndfile.h>
@@ -17,17 +19,23 @@
 #include <fmt/format.h>
 
 #include "Commands.h"
+#include "host/OutputFile.h"
 #include "host/ReadSession.h"
 
 namespace sovahost {
 namespace {
-std::optional<int> OutputFormat(const std::string& path) {
+// The libsndfile format for the output's extension and --bits (0: the container's default);
+// nullopt for an unknown extension or a sample size the container cannot hold.
+std::optional<int> OutputFormat(const std::string& path, int bits) {
     std::string extension = std::filesystem::path(path).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == ".wav") return SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    if (extension == ".flac") return SF_FORMAT_FLAC | SF_FORMAT_PCM_24;
-    if (extension == ".raw" || extension == ".f32") return SF_FORMAT_RAW | SF_FORMAT_FLOAT | SF_ENDIAN_LITTLE;
+    const int pcm = bits == 16 ? SF_FORMAT_PCM_16 : bits == 24 ? SF_FORMAT_PCM_24 : SF_FORMAT_FLOAT;
+    if (extension == ".wav") return SF_FORMAT_WAV | (bits ? pcm : SF_FORMAT_FLOAT);
+    if (extension == ".aif" || extension == ".aiff") return SF_FORMAT_AIFF | (bits ? pcm : SF_FORMAT_PCM_24);
+    if (extension == ".flac" && bits != 32) return SF_FORMAT_FLAC | (bits ? pcm : SF_FORMAT_PCM_24);
+    if ((extension == ".raw" || extension == ".f32") && (bits == 0 || bits == 32))
+        return SF_FORMAT_RAW | SF_FORMAT_FLOAT | SF_ENDIAN_LITTLE;
     return std::nullopt;
 }
 
@@ -63,14 +71,24 @@ struct DecodeArguments {
     std::string input;
     std::string output;
     int32_t block = 4096;
+    int bits = 0; // 0: the container's default
 };
 
 int Decode(const HostOptions& options, const DecodeArguments& arguments) {
-    const std::optional<int> outputFormat = OutputFormat(arguments.output);
+    const std::optional<int> outputFormat = OutputFormat(arguments.output, arguments.bits);
     if (!outputFormat) {
-        std::fprintf(stderr, "sova-host: cannot tell the output format of %s (use .wav, .flac, .raw or .f32)\n",
-                     arguments.output.c_str());
+        std::fprintf(stderr, "sova-host: cannot write %s%s (use .wav, .aif, .aiff or .flac with --bits 16 or 24, "
+                     ".wav or .aiff with --bits 32 for float, .raw or .f32 for raw float)\n",
+                     arguments.output.c_str(), arguments.bits ? fmt::format(" with --bits {}", arguments.bits).c_str() : "");
         return 2;
+    }
+    std::unique_ptr<OutputFile> target;
+    try {
+        InstallInterruptCleanup();
+        target = std::make_unique<OutputFile>(arguments.output, options.overwrite, std::vector{arguments.input});
+    } catch (const std::exception& refused) {
+        std::fprintf(stderr, "sova-host: decoding '%s' failed: %s\n", arguments.input.c_str(), refused.what());
+        return 1;
     }
     StartedModule module(options);
     if (module.StartResult() != sova::sdk::kResultOK) {
@@ -95,7 +113,7 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
                      format.sampleRate);
         return 1;
     }
-    std::unique_ptr<SNDFILE, SndfileCloser> output(sf_open(arguments.output.c_str(), SFM_WRITE, &info));
+    std::unique_ptr<SNDFILE, SndfileCloser> output(sf_open(target->WorkPath().c_str(), SFM_WRITE, &info));
     if (!output) {
         std::fprintf(stderr, "sova-host: cannot write %s: %s\n", arguments.output.c_str(), sf_strerror(nullptr));
         return 1;
@@ -124,14 +142,24 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
         progress.Show(total);
     }
     progress.Finish();
-    output.reset();
+    if (sf_close(output.release()) != 0) {
+        std::fprintf(stderr, "sova-host: writing %s failed while finishing it\n", arguments.output.c_str());
+        return 1;
+    }
+    try {
+        target->Commit();
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "sova-host: %s\n", failure.what());
+        return 1;
+    }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     // The module reports the length on the read that reached the end, unless that read was served
     // entirely from what it had decoded before; then the length it announced at open must match.
     // A -9 otherwise looks the same whether the stream ended or the decoder gave up, so say so.
     const bool confirmed = session.LengthReported() ? session.ReportedLength() == total : format.length == total;
-    fmt::print("{}: {} frames ({:.3f} s of audio, {} Hz, {} channel{}) written to {} in {:.2f} s{}\n",
+    if (!options.quiet)
+        fmt::print("{}: {} frames ({:.3f} s of audio, {} Hz, {} channel{}) written to {} in {:.2f} s{}\n",
                arguments.input, total, format.sampleRate > 0 ? static_cast<double>(total) / format.sampleRate : 0.0,
                format.sampleRate, channels, channels == 1 ? "" : "s", arguments.output, seconds,
                confirmed ? ""
@@ -146,8 +174,11 @@ void RegisterDecodeCommand(CLI::App& app, HostOptions& options) {
     auto* command = app.add_subcommand("decode", "Decode a file through the module to WAV, FLAC or raw float");
     static DecodeArguments arguments;
     command->add_option("input", arguments.input, "File to decode")->required();
-    command->add_option("output", arguments.output, "Output file: .wav (float), .flac (24-bit), .raw/.f32 (float)")
+    command->add_option("output", arguments.output,
+                        "Output file: .wav (float unless --bits), .aif/.aiff or .flac (24-bit unless --bits), .raw/.f32 (float)")
         ->required();
+    command->add_option("--bits", arguments.bits, "Sample size of WAV, AIFF or FLAC output: 16 or 24-bit PCM, 32 for float")
+        ->check(CLI::IsMember({16, 24, 32}));
     command->add_option("--block", arguments.block, "Frames asked for per read")
         ->capture_default_str()
         ->check(CLI::Range(1, 1 << 24));

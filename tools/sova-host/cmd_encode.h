@@ -9,9 +9,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include "HostModule.h"
+
 namespace sovahost {
 struct EncodeOptions {
     std::string settingsText;                // starting settings; the options below override it
+    std::optional<int32_t> rate;             // --rate: proposed output sample rate, Hz
+    std::optional<int32_t> channels;         // --channels: 1 or 2
     std::optional<int32_t> bitrate;          // -b, kbit/s
     std::optional<std::string> mode;         // -m: s, j, d, m, a
     std::optional<int32_t> psymodel;         // -P: -1 to 4
@@ -28,11 +32,15 @@ struct EncodeOptions {
     int64_t blockFrames = 16384;             // frames per selector 18
     bool skipConform = false;                // hand the settings straight to selector 17
     bool dialog = false;                     // edit the settings in the plug-in's dialog first
-    bool quiet = false;                      // only errors
     bool noProgress = false;
 };
 
 void AddEncodeOptions(CLI::App& command, EncodeOptions& options);
+// Warns on stderr, a line each, about what the module would ignore in options.settingsText.
+void WarnAboutSettingsText(const EncodeOptions& options);
+// Shows the plug-in's settings dialog for the first input's format and returns the settings
+// text confirmed; throws std::runtime_error when cancelled or impossible.
+std::string SettingsFromDialog(const HostOptions& hostOptions, const EncodeOptions& options, const std::string& input);
 // The command-line arguments that reproduce options (for a child `encode`).
 std::vector<std::string> EncodeArguments(const EncodeOptions& options);
 } // namespace sovahost

@@ -7,11 +7,27 @@
 
 #include "Commands.h"
 
+namespace {
+// Exit statuses: 0 success, 1 a job failed (set by the command), 2 a usage error.
+constexpr int kUsageError = 2;
+
+// One line for a wrong command line, and where to read more.
+std::string UsageFailure(const CLI::App* app, const CLI::Error& error) {
+    std::string command = app->get_name();
+    for (const CLI::App* parent = app->get_parent(); parent; parent = parent->get_parent())
+        command = parent->get_name() + " " + command;
+    return std::string("sova-host: ") + error.what() + "\nTry '" + command + " --help' for more information.\n";
+}
+} // namespace
+
 int main(int argc, char** argv) {
     sovahost::HostOptions options;
     options.modulePath = sovahost::DefaultModulePath();
 
-    CLI::App app{"sova-host: open, inspect, decode and encode audio through a Sova plug-in module"};
+    CLI::App app{"sova-host: open, inspect, decode and encode audio through a Sova plug-in module "
+                 "(MPEG audio in, MPEG Audio Layer II out with the SovaMp2 module).",
+                 "sova-host"};
+    app.set_version_flag("-V,--version", "sova-host " SOVA_HOST_VERSION, "Show the version and exit");
     app.set_help_all_flag("--help-all", "Show help for every command");
     app.add_option("--module", options.modulePath, "Plug-in module to load")->capture_default_str();
     app.add_option("--codec-dir", options.codecFolders,
@@ -19,8 +35,16 @@ int main(int argc, char** argv) {
     app.add_flag("--codec-dir-only", options.codecFoldersOnly, "Search only the --codec-dir folders");
     app.add_flag("--trace", options.trace, "Print the module's trace lines on stderr");
     app.add_option("--translations", options.translationsPath, "Translations for the localiser (key=text lines)");
+    app.add_flag("-q,--quiet", options.quiet, "Show errors and warnings only");
+    app.add_flag("-v,--verbose", options.verbose, "Show settings texts and other details as well");
+    auto* overwrite = app.add_flag("-y,--overwrite", options.overwrite, "Replace output files that exist");
+    bool keep = false; // the default; accepted for scripts written for ffmpeg
+    app.add_flag("-n,--no-overwrite", keep, "Keep output files that exist and fail instead (the default)")->excludes(overwrite);
+    app.fallthrough(); // global options may follow the command too
     app.require_subcommand(1);
-    app.failure_message(CLI::FailureMessage::help); // a wrong command line shows the commands
+    app.failure_message(UsageFailure);
+    app.footer("Exit status: 0 success, 1 a job failed, 2 a usage error. "
+               "Run 'sova-host COMMAND --help' for a command's options.");
 
     sovahost::RegisterStartupCommand(app, options);
     sovahost::RegisterPreferredCommand(app, options);
@@ -34,11 +58,14 @@ int main(int argc, char** argv) {
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::Success& done) { // --help, --help-all, --version
+        return app.exit(done);
     } catch (const CLI::ParseError& error) {
-        return app.exit(error);
+        app.exit(error);
+        return kUsageError;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "sova-host: %s\n", error.what());
-        return 2;
+        return 1;
     }
     return options.exitCode;
 }

@@ -1,0 +1,119 @@
+#include "host/OutputFile.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+namespace sovahost {
+namespace {
+bool IsUtf8(const std::string& text) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        const unsigned char c = s[i];
+        const int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+        if (extra < 0 || i + static_cast<size_t>(extra) >= n) return false;
+        uint32_t point = extra == 0 ? c : c & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80) return false;
+            point = (point << 6) | (s[i + k] & 0x3F);
+        }
+        static const uint32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+        if (point < kLeast[extra] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return false;
+        i += static_cast<size_t>(extra) + 1;
+    }
+    return true;
+}
+
+// The path with bytes that are not printable ASCII shown as \xNN.
+std::string Printable(const std::string& path) {
+    std::string out;
+    for (unsigned char c : path) out += c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : fmt::format("\\x{:02X}", c);
+    return out;
+}
+
+void CopyToStandardOutput(const std::string& path) {
+    const int in = open(path.c_str(), O_RDONLY);
+    if (in < 0) throw std::runtime_error(fmt::format("cannot read back '{}': {}", path, std::strerror(errno)));
+    char chunk[65536];
+    ssize_t got;
+    while ((got = read(in, chunk, sizeof chunk)) > 0)
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = write(STDOUT_FILENO, chunk + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno == EINTR) continue;
+            if (put < 0) {
+                const int error = errno;
+                close(in);
+                throw std::runtime_error(fmt::format("writing to standard output failed: {}", std::strerror(error)));
+            }
+            done += put;
+        }
+    close(in);
+}
+} // namespace
+
+void RequireUtf8Path(const std::string& path) {
+    if (!IsUtf8(path))
+        throw std::runtime_error(fmt::format("the path '{}' is not UTF-8, which the plug-in needs; rename it", Printable(path)));
+}
+
+OutputFile::OutputFile(std::string finalPath, bool overwrite, const std::vector<std::string>& inputs)
+    : final_(std::move(finalPath)), overwrite_(overwrite) {
+    namespace fs = std::filesystem;
+    if (ToStandardOutput()) {
+        const char* tmp = std::getenv("TMPDIR");
+        temp_ = std::make_unique<TempFile>(tmp && *tmp ? tmp : "/tmp", "sova-host.", ".part");
+        return;
+    }
+    RequireUtf8Path(final_);
+    struct stat out {};
+    if (stat(final_.c_str(), &out) == 0) {
+        for (const std::string& input : inputs) {
+            struct stat in {};
+            if (input != "-" && stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+                throw std::runtime_error(fmt::format("'{}' is the input file '{}'; choose another output", final_, input));
+        }
+        if (S_ISDIR(out.st_mode)) throw std::runtime_error(fmt::format("'{}' is a folder", final_));
+        if (!overwrite_)
+            throw std::runtime_error(fmt::format("'{}' exists and was kept (-y replaces it)", final_));
+    }
+    const fs::path path(final_);
+    temp_ = std::make_unique<TempFile>(path.parent_path().string(), "." + path.filename().string() + ".", ".part");
+}
+
+std::string OutputFile::Unmasked(std::string text) const {
+    const std::string& temp = temp_->Path();
+    const std::string shown = ToStandardOutput() ? std::string("standard output") : final_;
+    for (size_t at = 0; !temp.empty() && (at = text.find(temp, at)) != std::string::npos; at += shown.size())
+        text.replace(at, temp.size(), shown);
+    return text;
+}
+
+void OutputFile::Commit() {
+    if (ToStandardOutput()) {
+        CopyToStandardOutput(temp_->Path());
+        return; // the temporary file goes with temp_
+    }
+    // Without -y an output that appeared meanwhile is not replaced either.
+    const char* from = temp_->Path().c_str();
+    int result = overwrite_ ? rename(from, final_.c_str()) : renameat2(AT_FDCWD, from, AT_FDCWD, final_.c_str(), RENAME_NOREPLACE);
+    if (result != 0 && !overwrite_ && errno == EINVAL) { // a file system without RENAME_NOREPLACE
+        result = link(from, final_.c_str());
+        if (result == 0) unlink(from);
+    }
+    if (result != 0) {
+        if (errno == EEXIST) throw std::runtime_error(fmt::format("'{}' exists and was kept (-y replaces it)", final_));
+        throw std::runtime_error(fmt::format("cannot move the finished file to '{}': {}", final_, std::strerror(errno)));
+    }
+    temp_->Release();
+}
+} // namespace sovahost

@@ -1,0 +1,60 @@
+#include "host/SettingsText.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <optional>
+
+#include <fmt/format.h>
+
+namespace sovahost {
+namespace {
+constexpr std::array<const char*, 13> kKeys = {"ATH",          "BitsPerSecond", "CRC",       "ChannelMode", "CompressionType",
+                                               "Copy",         "EmphasisType",  "Energy",    "MPEGVersion", "Original",
+                                               "PAMType",      "PaddingType",   "ShowAdvanced"};
+
+std::optional<int32_t> Number(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("-0123456789") != std::string::npos) return std::nullopt;
+    int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+} // namespace
+
+SettingsEntries ReadSettingsText(const std::string& text) {
+    SettingsEntries entries;
+    size_t keyStart = 0;
+    for (size_t first = text.find(':'); first != std::string::npos; first = text.find(':', keyStart)) {
+        const size_t second = text.find(':', first + 1);
+        const size_t end = second == std::string::npos ? second : text.find(';', second);
+        if (end == std::string::npos) break;
+        const std::string entry = text.substr(keyStart, end + 1 - keyStart);
+        const std::string key = text.substr(keyStart, first - keyStart);
+        const std::string value = text.substr(second + 1, end - second - 1);
+        const std::optional<int32_t> type = Number(text.substr(first + 1, second - first - 1));
+        keyStart = end + 1;
+        const bool known = std::find(kKeys.begin(), kKeys.end(), key) != kKeys.end();
+        if (value.empty() || !type || key.size() < 2 || (*type == 0 && !Number(value))) {
+            entries.problems.push_back(fmt::format("malformed entry '{}' ignored (the form is Key:0:integer;)", entry));
+        } else if (!known) {
+            entries.problems.push_back(fmt::format("unknown key '{}' ignored (known keys: {})", key, KnownSettingsKeys()));
+        } else if (*type != 0) {
+            entries.problems.push_back(fmt::format("'{}' is not an integer entry and is ignored (the form is {}:0:integer;)", entry, key));
+        } else {
+            entries.integers.emplace(key, *Number(value));
+        }
+    }
+    if (keyStart < text.size() && text.find_first_not_of(" \t\r\n", keyStart) != std::string::npos)
+        entries.problems.push_back(fmt::format("'{}' ignored (each entry ends with ';')", text.substr(keyStart)));
+    return entries;
+}
+
+int32_t SettingsValue(const std::string& text, const std::string& key, int32_t fallback) {
+    const SettingsEntries entries = ReadSettingsText(text);
+    const auto found = entries.integers.find(key);
+    return found == entries.integers.end() ? fallback : found->second;
+}
+
+std::string KnownSettingsKeys() { return fmt::format("{}", fmt::join(kKeys, ", ")); }
+} // namespace sovahost

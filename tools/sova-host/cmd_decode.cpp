@@ -171,7 +171,7 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
 } // namespace
 
 void RegisterDecodeCommand(CLI::App& app, HostOptions& options) {
-    auto* command = app.add_subcommand("decode", "Decode a file through the module to WAV, FLAC or raw float");
+    auto* command = app.add_subcommand("decode", "Decode a file through the module to WAV, AIFF, FLAC or raw float");
     static DecodeArguments arguments;
     command->add_option("input", arguments.input, "File to decode")->required();
     command->add_option("output", arguments.output,

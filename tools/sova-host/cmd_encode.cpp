@@ -20,8 +20,6 @@
 #include <hub/app/App.h>
 #include <sndfile.h>
 #include <soxr.h>
-#include <tsacore/filesupport/ByteStream.h>
-#include <tsacore/filesupport/FileException.h>
 
 #include "Commands.h"
 #include "HostObjects.h"
@@ -388,13 +386,6 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     }
     say(fmt::format("writing: {} ({})", outPath, ToUtf8(open.description)));
 
-    // A stream that closes while the disk is full cannot throw: the framework tells us instead.
-    std::vector<std::string> swallowed;
-    tsacore::filesupport::SetStreamFailureReporter(
-        [&swallowed](const tsacore::filesupport::file_exception& failure) { swallowed.emplace_back(failure.what()); });
-    struct ReporterReset {
-        ~ReporterReset() { tsacore::filesupport::SetStreamFailureReporter({}); }
-    } reporterReset;
     const auto keptBytes = [&outPath] {
         std::error_code error;
         const auto size = std::filesystem::file_size(outPath, error);
@@ -434,12 +425,17 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
                                              outPath, framesDone, failure.what(), keptBytes()));
     }
     progress.End();
-    const int32_t closeResult = plugIn.Call(kSelectorCloseWriter, open.writeHandle, &close);
+    // A file error while the last bytes go out leaves selector 19 as an exception, the writer
+    // already destroyed.
+    int32_t closeResult = kResultOK;
+    try {
+        closeResult = plugIn.Call(kSelectorCloseWriter, open.writeHandle, &close);
+    } catch (const std::exception& failure) {
+        throw std::runtime_error(fmt::format("writing '{}' failed while finishing: {} ({} bytes written before stay in the file)",
+                                             outPath, failure.what(), keptBytes()));
+    }
     if (closeResult != kResultOK)
         throw std::runtime_error(fmt::format("the plug-in could not finish '{}': {}", outPath, ResultInWords(closeResult)));
-    if (!swallowed.empty())
-        throw std::runtime_error(fmt::format("writing '{}' failed while finishing: {} ({} bytes written before stay in the file)",
-                                             outPath, swallowed.front(), keptBytes()));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     say(fmt::format("done: {} frames, {} bytes in {:.2f} s", framesDone, keptBytes(), seconds));
     return 0;

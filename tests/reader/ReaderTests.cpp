@@ -182,39 +182,6 @@ TEST_F(Reader, BadInputsGetTheirCodesAndNonAsciiPathsOpen) {
     EXPECT_EQ(DecodeAll(module, file, 4096).samples, ReferenceSamples(MakeSample("JointCrc")));
 }
 
-// The sova-host process; stdout only.
-std::pair<int, std::string> RunHost(const std::string& arguments) {
-    const std::string command =
-        Quote(SOVA_HOST_PATH) + " --module " + Quote(SOVA_MODULE_PATH) + " " + arguments + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string text;
-    char chunk[4096];
-    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, got);
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
-}
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-TEST(SovaHost, InfoReportsWhatTheModuleSaysAndRefusalsInWords) {
-    const fs::path joint = MakeSample("JointCopyright"), mono = MakeSample("Mono"), avi = WorkFolder() / "clip.avi";
-    fs::copy_file(joint, avi, fs::copy_options::overwrite_existing);
-    const auto [exitCode, text] =
-        RunHost("info " + Quote(joint) + " " + Quote(mono) + " " + Quote(avi) + " " + Quote(WorkFolder() / "absent.mp2"));
-    EXPECT_EQ(exitCode, 1) << "a refused file makes the command fail";
-    const size_t monoAt = text.find(mono.string()), aviAt = text.find(avi.string());
-    ASSERT_TRUE(monoAt != std::string::npos && aviAt != std::string::npos) << text;
-    const std::string jointPart = text.substr(0, monoAt), monoPart = text.substr(monoAt, aviAt - monoAt);
-    for (const char* line : {"description:  MPEG-1 Audio Layer II, 128 kbps CBR (Joint Stereo)\n",
-                             "sample rate:  44100 Hz\n", "channels:     2 (types 100, 101)\n",
-                             "BitsPerSecond:0:128;CRC:0:0;ChannelMode:0:1;CompressionType:0:0;Copy:0:1;",
-                             "length:       88704 frames (2.011 s)\n"})
-        EXPECT_TRUE(Contains(jointPart, line)) << text;
-    EXPECT_TRUE(Contains(monoPart, "channels:     1 (types 0)\n")) << text;
-    EXPECT_TRUE(Contains(text.substr(aviAt), "refused:      -4 (unsupported or unusable file)\n")) << text;
-    EXPECT_TRUE(Contains(text.substr(aviAt), "absent.mp2\n  refused:      -1 (failure)\n")) << text;
-}
-
 std::vector<float> ReadWithSndfile(const fs::path& file, int expectedFormat) {
     SF_INFO info{};
     SNDFILE* sound = sf_open(file.c_str(), SFM_READ, &info);

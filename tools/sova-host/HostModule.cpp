@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include <fmt/format.h>
 #include <platform/Loader.h>
+#include <sova/ModuleVersion.h>
 #include <tsacore/config/Localizer.h>
 #include <tsacore/debug/Trace.h>
 
@@ -30,6 +32,14 @@ HostModule::HostModule(const std::string& path) {
     if (!entry_) {
         dlclose(library_);
         throw std::runtime_error("module " + path + " exports no SovaInterface");
+    }
+    const auto moduleVersion = sova::sdk::LoadedModuleSdkVersion(library_);
+    if (moduleVersion && !sova::sdk::HostSupports(sova::sdk::kSdkVersion, *moduleVersion)) {
+        dlclose(library_);
+        const auto& host = sova::sdk::kSdkVersion;
+        throw std::runtime_error(fmt::format("module {} speaks SDK {}.{}.{}, which this host (SDK {}.{}.{}) cannot drive",
+                                             path, moduleVersion->major, moduleVersion->minor, moduleVersion->patch,
+                                             host.major, host.minor, host.patch));
     }
 }
 

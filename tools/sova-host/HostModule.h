@@ -23,7 +23,8 @@ void ApplyHostOptions(const HostOptions& options);
 
 class HostModule {
 public:
-    // Loads the module (dlopen) and finds SovaInterface; throws std::runtime_error on failure.
+    // Loads the module (dlopen) and finds SovaInterface; throws std::runtime_error on failure,
+    // also when the module's SDK version note names a version this host cannot drive.
     explicit HostModule(const std::string& path);
     ~HostModule();
     HostModule(const HostModule&) = delete;

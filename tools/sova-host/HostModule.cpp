@@ -52,7 +52,9 @@ std::string DefaultModulePath() {
     std::error_code error;
     const fs::path self = fs::canonical("/proc/self/exe", error);
     if (error) return SOVA_BUILT_MODULE_PATH;
-    for (const fs::path& folder : {self.parent_path(), self.parent_path() / "../../plugin"}) {
+    // Next to the executable, where an installed tree keeps it, then in the build tree.
+    for (const fs::path& folder : {self.parent_path(), self.parent_path() / SOVA_INSTALLED_PLUGIN_DIR,
+                                   self.parent_path() / "../../plugin"}) {
         const fs::path candidate = folder / "SovaMp2.sova";
         if (fs::exists(candidate, error)) return fs::weakly_canonical(candidate, error).string();
     }

@@ -37,6 +37,7 @@ private:
     sova::sdk::SovaInterfaceProc entry_ = nullptr;
 };
 
-// The module next to the executable, or the one this build made.
+// The module next to the executable, the installed one beside its bin folder, or the one this
+// build made.
 std::string DefaultModulePath();
 } // namespace sovahost

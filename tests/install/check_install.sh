@@ -24,6 +24,10 @@ done
 expect "$(readelf -d "$prefix/$libdir/libsovaframework.so.0")" 'SONAME.*\[libsovaframework\.so\.0\]'
 expect "$(readelf -d "$prefix/bin/sova-host")" "RUNPATH.*\[\\\$ORIGIN/\.\./$libdir\]"
 expect "$(readelf -d "$prefix/$plugins/SovaMp2.sova")" 'RUNPATH.*\[\$ORIGIN/\.\./\.\.\]' 'NEEDED.*libsovaframework\.so\.0'
+# The man page names no folder of the build tree (help2man writes "-" as "\-").
+manual="$(zcat "$prefix/share/man/man1/sova-host.1.gz" | tr -d '\\')"
+expect "$manual" '^\.TH SOVA-HOST "1"' '^\.SH FILES'
+if grep -qF "$build" <<<"$manual"; then echo "the man page names $build" >&2; exit 1; fi
 
 make_audio "$work"
 module="$prefix/$plugins/SovaMp2.sova"

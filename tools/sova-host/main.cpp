@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
 
     CLI::App app{"sova-host: open, inspect, decode and encode audio through a Sova plug-in module"};
     app.set_help_all_flag("--help-all", "Show help for every command");
+    app.set_version_flag("--version", "sova-host " SOVA_VERSION);
     app.add_option("--module", options.modulePath, "Plug-in module to load")->capture_default_str();
     app.add_option("--codec-dir", options.codecFolders,
                    "Folder searched for the codec libraries before the system's (repeatable)");

@@ -8,6 +8,7 @@ packages=(
   libmpg123-dev libtwolame-dev libmpg123-0 libtwolame0
   libpugixml-dev libsndfile1-dev libcli11-dev libfmt-dev libsoxr-dev qt6-base-dev
   twolame mpg123 ffmpeg
+  help2man dpkg-dev file
   fontconfig fonts-dejavu-core fonts-dejavu-extra
 )
 

@@ -1,11 +1,12 @@
 // Selector 15: the encoder settings dialog for a save format.
 #include "dialog/SovaMp2SettingsDialog.h"
+#include "host/HostText.h"
 #include "interface/SovaMp2Interface.h"
 
 int32_t SovaMp2Interface::ShowSettingsDialog(sova::sdk::HostAudioFormat* format, int32_t parentWindow,
                                              int64_t /*context*/, bool* cancelled) {
     sova::EncoderSettings settings;
-    settings.FromText(format->GetSettingsText());
+    settings.FromText(sova::HostText(format->GetSettingsText()));
     const int32_t sampleRate = format->GetSampleRate();
     const int32_t channels = format->GetChannelCount();
     {

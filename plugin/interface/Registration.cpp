@@ -9,6 +9,7 @@
 #include <tsacore/config/Localizer.h>
 
 #include "Common/Module/private/win/Module_WIN.h"
+#include "host/HostText.h"
 #include "interface/SovaMp2Interface.h"
 #include "settings/BitrateTable.h"
 #include "settings/DescribeTarget.h"
@@ -71,7 +72,7 @@ int32_t SovaMp2Interface::ConformWriteFormat(sova::sdk::HostConformRequest* requ
     request->BeginDescribe(1);
 
     sova::EncoderSettings settings;
-    settings.FromText(format->GetSettingsText());
+    settings.FromText(sova::HostText(format->GetSettingsText()));
 
     // Channel layouts are left as the host proposed them: the encoder only needs the count.
     const int32_t channels = format->GetChannelCount();

@@ -45,6 +45,8 @@ bool Reader::Open(const tsacore::UString& path) {
     int encoding = 0;
     code = Mpg123Library::LockOutputFormat(decoder_, &rate, &channels, &encoding);
     if (code != MPG123_OK) return false;
+    // The host is told of 32-bit float samples: a decoder that would deliver anything else is refused.
+    if (encoding != MPG123_ENC_FLOAT_32) return false;
 
     code = Mpg123Library::GetFrameInfo(decoder_, &frameInfo_);
     if (code != MPG123_OK) return false;

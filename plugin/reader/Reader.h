@@ -48,6 +48,9 @@ public:
     // The frames delivered once the end was reached, else the length libmpg123 measured
     // (-1 when it could not tell).
     int64_t GetTotalFrames() const { return atEnd_ ? framesDelivered_ : streamLength_; }
+    // Whether the host was already told the length found at the end of the stream.
+    bool EndLengthReported() const { return endLengthReported_; }
+    void SetEndLengthReported() { endLengthReported_ = true; }
 
     const mpg123_frameinfo& GetFrameInfo() const { return frameInfo_; }
 
@@ -73,6 +76,7 @@ private:
     int64_t streamLength_ = 0;
     int64_t framesDelivered_ = 0;
     bool atEnd_ = false;
+    bool endLengthReported_ = false;
     SampleBuffer buffer_; // interleaved float samples not yet delivered
     uint32_t blockSize_ = 0; // bytes per decoder read (mpg123_outblock)
 };

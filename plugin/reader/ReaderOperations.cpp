@@ -6,6 +6,7 @@
 #include <tsacore/filesupport/File.h>
 #include <tsacore/utility/StringConversion.h>
 
+#include "host/HostText.h"
 #include "interface/SovaMp2Interface.h"
 #include "reader/Reader.h"
 #include "settings/EncoderSettings.h"
@@ -13,7 +14,7 @@
 using namespace sova::sdk;
 
 int32_t SovaMp2Interface::OpenForRead(HostOpenRequest* request) {
-    const tsacore::UString path = request->GetPath() ? request->GetPath() : u"";
+    const tsacore::UString path = sova::HostText(request->GetPath());
     if (tsacore::filesupport::File(path).GetExtension(true) == tsacore::utility::AsciiToUTF16(".avi"))
         return kResultUnusableFile;
 
@@ -75,8 +76,13 @@ int32_t SovaMp2Interface::ReadSamples(ReadHandle reader, HostReadRequest* reques
         if (!buffers[channel]) return kResultDecodeFailed; // a host that gave no buffer gets nothing
     }
 
-    if (!reader->Read(frames, buffers.data())) return kResultDecodeFailed;
-    request->SetFramesDone(static_cast<int64_t>(frames));
-    if (reader->IsAtEnd()) request->SetLength(reader->GetTotalFrames());
-    return kResultOK;
+    const bool delivered = reader->Read(frames, buffers.data());
+    if (delivered) request->SetFramesDone(static_cast<int64_t>(frames));
+    // The exact length goes to the host on the read that meets the end; when the frames asked
+    // per call divided what was left, that is the read answering -9, and it is told there.
+    if (reader->IsAtEnd() && (delivered || !reader->EndLengthReported())) {
+        request->SetLength(reader->GetTotalFrames());
+        reader->SetEndLengthReported();
+    }
+    return delivered ? kResultOK : kResultDecodeFailed;
 }

@@ -94,8 +94,15 @@ bool TwoLameEncoder::OpenOutputFile(const tsacore::UString& path) {
 }
 
 void TwoLameEncoder::ReleaseStreams() {
-    state_->bufferedStream.reset();
-    state_->platformStream.reset();
+    // Taken out of the state first, so that both are released even when a step raises; declared
+    // in this order so that unwinding drops the buffered stream before the one it writes to.
+    std::unique_ptr<OPlatformByteStream> platform = std::move(state_->platformStream);
+    std::unique_ptr<OBufferedByteStream> buffered = std::move(state_->bufferedStream);
+    // A stream's destructor cannot raise, so the last bytes are handed on and the file closed
+    // here, where a full disk still reaches the caller as file_exception.
+    if (buffered) buffered->Flush();
+    buffered.reset();
+    if (platform) platform->Close();
 }
 
 void TwoLameEncoder::WriteEncodedBytes(size_t byteCount) {

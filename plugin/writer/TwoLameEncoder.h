@@ -53,14 +53,17 @@ public:
     // Deletes whatever is at path, creates an empty file there and opens streams on it.
     // False when the framework reports a file error.
     bool OpenOutputFile(const tsacore::UString& path);
-    // Closes the streams (buffered first); the file object stays.
+    // Hands the buffered bytes on and closes the streams (buffered first); the file object stays.
+    // A file error raises file_exception once both streams are released: the bytes that reached
+    // the file stay there.
     void ReleaseStreams();
     // Appends the first byteCount bytes of the output buffer, reopening the streams at the
     // end of the file when they are closed. File errors propagate.
     void WriteEncodedBytes(size_t byteCount);
     // Encodes interleaved 16-bit PCM; false when TwoLAME reports an error.
     bool EncodeBlock(const int16_t* pcm, int32_t frames);
-    // Flushes the encoder's last frame and closes the streams; false when the flush failed.
+    // Flushes the encoder's last frame and closes the streams; false when the flush failed. A file
+    // error while the last bytes go out raises file_exception.
     bool Finish();
 
     int32_t NumChannels() const { return state_->numChannels; }

@@ -6,6 +6,7 @@
 #include <tsacore/utility/Numbers.h>
 #include <tsacore/utility/ReplaceInString.h>
 
+#include "host/HostText.h"
 #include "interface/SovaMp2Interface.h"
 #include "settings/DescribeTarget.h"
 #include "settings/EncoderSettings.h"
@@ -23,8 +24,8 @@ constexpr const char* kWriteStartFailed =
 int32_t SovaMp2Interface::OpenForWrite(sova::sdk::HostWriteOpenRequest* request, WriteHandle* writer) {
     sova::sdk::HostAudioFormat* format = request->GetFormat();
     sova::EncoderSettings settings;
-    settings.FromText(format->GetSettingsText());
-    const tsacore::UString path = request->GetPath();
+    settings.FromText(sova::HostText(format->GetSettingsText()));
+    const tsacore::UString path = sova::HostText(request->GetPath());
     const int32_t sampleRate = format->GetSampleRate();
     const int32_t channels = format->GetChannelCount();
 
@@ -73,6 +74,7 @@ int32_t SovaMp2Interface::WriteSamples(WriteHandle writer, sova::sdk::HostWriteR
 }
 
 int32_t SovaMp2Interface::CloseWriter(WriteHandle writer, bool /*flag*/, int32_t /*value*/) {
-    std::unique_ptr<sova::TwoLameEncoder> owned(writer); // destroyed whatever Finish does; the file stays
+    // Destroyed whatever Finish does, also when a file error raises out of it; the file stays.
+    std::unique_ptr<sova::TwoLameEncoder> owned(writer);
     return owned->Finish() ? sova::sdk::kResultOK : sova::sdk::kResultFailed;
 }

@@ -23,15 +23,6 @@ bool LibraryMapped(const std::string& name) {
     return maps.str().find(name) != std::string::npos;
 }
 
-int DescriptorsOn(const fs::path& path) {
-    int count = 0;
-    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
-        std::error_code error;
-        count += fs::read_symlink(entry.path(), error) == path;
-    }
-    return count;
-}
-
 fs::path TempPath(const std::string& name) {
     return fs::path(::testing::TempDir()) / ("boundary-" + std::to_string(getpid()) + "-" + name);
 }

@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
@@ -111,7 +112,10 @@ RECORDING(RecordingAudioFormat, HostAudioFormat)
     void SetChannelCount(int32_t count) override { Note("SetChannelCount", count); channelCount = count; }
     int32_t GetChannelType(int32_t channel) override { Note("GetChannelType", channel); return 0; }
     void SetChannelType(int32_t channel, int32_t type) override { Note("SetChannelType", channel, type); }
-    const char16_t* GetSettingsText() override { Note("GetSettingsText"); return settingsText.c_str(); }
+    const char16_t* GetSettingsText() override {
+        Note("GetSettingsText");
+        return nullSettingsText ? nullptr : settingsText.c_str();
+    }
     void SetSettingsText(const char16_t* text) override { Note("SetSettingsText", text); settingsText = text; }
     void SetMimeType(const char* type) override { Note("SetMimeType", type); }
     void SetTypeCode(uint32_t code) override { Note("SetTypeCode", code); }
@@ -119,7 +123,33 @@ RECORDING(RecordingAudioFormat, HostAudioFormat)
     int64_t GetLength() override { Note("GetLength"); return length; }
     int32_t sampleRate = 44100, sampleFormat = sova::sdk::kSampleInt16, channelCount = 2;
     std::u16string settingsText;
+    bool nullSettingsText = false; // a host that has no text yet and answers null
     int64_t length = 44100;
+};
+
+RECORDING(RecordingConformRequest, HostConformRequest)
+    REQUEST_BASE SLOT(5) SLOT(7) SLOT(9)
+    sova::sdk::HostAudioFormat* GetFormat() override { Note("GetFormat"); return format; }
+    int32_t AllowsAdjustment() override { Note("AllowsAdjustment"); return 1; }
+    void SetEstimatedSize(int64_t bytes) override { Note("SetEstimatedSize", bytes); }
+    void BeginConform(int32_t value) override { Note("Op6", value); }
+    void BeginDescribe(int32_t value) override { Note("Op8", value); }
+    void SetDescription(const char16_t*) override { Note("SetDescription"); }
+    sova::sdk::HostAudioFormat* format = nullptr;
+};
+
+// One block of planar samples; not logged (a whole file passes through it).
+class PlanarWriteRequest final : public sova::sdk::HostWriteRequest {
+public:
+    using Protocol = sova::sdk::HostWriteRequest;
+    void Reserved0() override {}
+    sova::sdk::HostMessageSink* GetMessageSink() override { return nullptr; }
+    int64_t GetFrameCount() override { return frameCount; }
+    const void* GetChannelBuffer(int32_t channel) override { return channels.at(static_cast<size_t>(channel)); }
+    sova::sdk::HostAudioFormat* GetFormat() override { return format; }
+    int64_t frameCount = 0;
+    std::vector<const void*> channels;
+    sova::sdk::HostAudioFormat* format = nullptr;
 };
 
 RECORDING(RecordingOpenRequest, HostOpenRequest)
@@ -162,6 +192,16 @@ RECORDING(RecordingCloseRequest, HostCloseRequest)
 #undef REQUEST_BASE
 #undef SLOT
 #undef RECORDING
+
+// How many of this process's descriptors are open on path: 0 once a module let go of a file.
+inline int DescriptorsOn(const std::filesystem::path& path) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        count += std::filesystem::read_symlink(entry.path(), error) == path;
+    }
+    return count;
+}
 
 // A module loaded with dlopen and called only through its exported SovaInterface.
 class LoadedModule {

@@ -121,6 +121,20 @@ TEST(Streams, AFullFileSystemRaisesOrIsReported)
         if (ErrorOf([&] { buffered.Write(chunk.data(), uint32_t(chunk.size())); }) != EFBIG || direct.Size(0) != kLimit)
             ::_exit(1); // the Write that fills the buffer raises; what fits stays
 
+        {
+            // A writer that flushes and closes before letting go hears of a full disk itself.
+            const File finished = FileAt(folder / "finished.mp2");
+            OPlatformByteStream finishedPlatform(finished, 1);
+            OBufferedByteStream buffered(&finishedPlatform, 1048576, 4096);
+            buffered.Write(chunk.data(), uint32_t(chunk.size()));
+            buffered.Write(chunk.data(), uint32_t(chunk.size()));
+            if (finished.Size(0) != 0 || ErrorOf([&] { buffered.Flush(); }) != EFBIG || finished.Size(0) != kLimit)
+                ::_exit(3);
+            finishedPlatform.Close();
+            if (ErrorOf([&] { finishedPlatform.Write("x", 1); }) != EBADF)
+                ::_exit(4); // closed for good
+        }
+
         int reported = 0; // destruction cannot raise: the host hears of the loss instead
         SetStreamFailureReporter([&reported](const file_exception& failure) { reported = failure.ErrorNumber(); });
         {

@@ -69,6 +69,12 @@ TEST_F(FakeDecoder, UnusableStreamsAreRefusedYetHandedToTheHost) {
     EXPECT_EQ(session.Open(), 0);
 }
 
+TEST_F(FakeDecoder, ADecoderThatWouldNotDeliverFloatIsRefusedAtOpen) {
+    sovahost::ReadSession session(module, Stream("encoding=208 frames=10000")); // MPG123_ENC_SIGNED_16
+    EXPECT_EQ(session.Open(), -1);
+    EXPECT_EQ(session.OpenedFile().readHandle, nullptr);
+}
+
 TEST_F(FakeDecoder, ADecoderErrorWhileReadingDeliversNothing) {
     // Priming takes reads 1 to 6 (6912 frames); the first host read is served from them, the
     // second needs reads 7 and 8, the third needs read 9, which fails.

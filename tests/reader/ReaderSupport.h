@@ -3,8 +3,10 @@
 // and the built module driven through SovaInterface with the reference host's read session.
 #pragma once
 
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -70,8 +72,8 @@ inline fs::path MakeWav(const std::string& name) {
 }
 
 // Every kind of file the reader must decode like mpg123; "JointCopyright" and "FreeFormat" besides.
-inline const std::vector<std::string> kAllDecodable = {"Stereo", "JointCrc", "DualEmphasis", "Mono",
-                                                      "Lsf22050", "Short", "Mp3", "Truncated"};
+inline const std::vector<std::string> kAllDecodable = {"Stereo", "JointCrc", "DualEmphasis", "Mono", "Lsf22050",
+                                                      "Short",  "Mp3",      "Truncated",    "Id3Tagged"};
 
 // Made on first use.
 inline fs::path MakeSample(const std::string& name) {
@@ -84,6 +86,23 @@ inline fs::path MakeSample(const std::string& name) {
     if (fs::exists(file)) return file;
     if (name == "Mp3") {
         Run("ffmpeg -nostdin -v error -y -i " + Quote(MakeWav("stereo44")) + " -c:a libmp3lame -b:a 128k " + Quote(file));
+    } else if (name == "Id3Tagged") {
+        // An ID3v2.3 tag of 100000 bytes (all padding) in front: libmpg123's length estimate at
+        // open counts the tag as audio.
+        constexpr int kTagSize = 100000;
+        std::vector<char> bytes = {'I', 'D', '3', 3, 0, 0};
+        for (const int shift : {21, 14, 7, 0}) bytes.push_back(static_cast<char>((kTagSize >> shift) & 0x7f));
+        bytes.resize(bytes.size() + kTagSize, 0);
+        const std::vector<char> audio = ReadAll(MakeSample("Stereo"));
+        bytes.insert(bytes.end(), audio.begin(), audio.end());
+        WriteAll(file, bytes);
+    } else if (name == "Damaged") {
+        // 3000 bytes of noise 40 % into the stream: the decoder gives up there and resyncs later.
+        std::vector<char> bytes = ReadAll(MakeSample("Stereo"));
+        uint32_t noise = 99;
+        for (size_t at = bytes.size() * 2 / 5, end = at + 3000; at < end; ++at)
+            bytes[at] = static_cast<char>((noise = noise * 1103515245u + 12345u) >> 24);
+        WriteAll(file, bytes);
     } else if (name == "Truncated") {
         std::vector<char> bytes = ReadAll(MakeSample("Stereo"));
         bytes.resize(bytes.size() / 2 + 101); // inside a frame: frames are 626 or 627 bytes
@@ -110,6 +129,35 @@ inline sovahost::HostOptions ModuleOptions() {
     options.modulePath = SOVA_MODULE_PATH;
     return options;
 }
+
+// A sova-host process on the built module: exit status, stdout and stderr.
+struct HostRun {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+inline HostRun RunHostCapturing(const std::string& arguments) {
+    const fs::path errors = WorkFolder() / "host-stderr.txt";
+    const std::string command = Quote(SOVA_HOST_PATH) + " --module " + Quote(SOVA_MODULE_PATH) + " " + arguments +
+                                " 2>" + Quote(errors);
+    HostRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    char chunk[4096];
+    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) run.out.append(chunk, got);
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const std::vector<char> err = ReadAll(errors);
+    run.err.assign(err.begin(), err.end());
+    return run;
+}
+
+// Exit status and stdout.
+inline std::pair<int, std::string> RunHost(const std::string& arguments) {
+    const HostRun run = RunHostCapturing(arguments);
+    return {run.exitCode, run.out};
+}
+
+inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // The default settings text with the given entries ("Key:0:value;") in their places.
 inline std::string SettingsWith(std::initializer_list<std::string> entries) {

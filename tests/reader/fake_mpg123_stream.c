@@ -3,8 +3,8 @@
  * mode outside the four, an unmeasured length, decoder errors while priming or reading.
  *
  * A file holds "key=value" words: version layer mode bitrate abr vbr flags emphasis length,
- * frames (sample frames to deliver) and error_at (the 1-based read call that fails with
- * MPG123_ERR). Sample values are frame * 1e-4 + channel. */
+ * frames (sample frames to deliver), error_at (the 1-based read call that fails with
+ * MPG123_ERR) and encoding (the output encoding announced, 32-bit float by default). Sample values are frame * 1e-4 + channel. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -19,7 +19,7 @@ struct frameinfo { /* the layout of libmpg123's mpg123_frameinfo */
 struct handle {
     struct frameinfo info;
     long length, frames, delivered, error_at, reads;
-    int channels;
+    int channels, encoding;
 };
 
 static long word(const char* text, const char* key, long fallback) {
@@ -63,6 +63,7 @@ int mpg123_open(void* mh, const char* path) {
     i->abr_rate = (int)word(text, "abr", 0), i->vbr = (int)word(text, "vbr", 0);
     h->length = word(text, "length", -1), h->frames = word(text, "frames", 0), h->error_at = word(text, "error_at", 0);
     h->channels = h->info.mode == 3 ? 1 : 2;
+    h->encoding = (int)word(text, "encoding", 0x200); /* MPG123_ENC_FLOAT_32 */
     return 0;
 }
 
@@ -70,7 +71,7 @@ int mpg123_getformat(void* mh, long* rate, int* channels, int* encoding) {
     struct handle* h = mh;
     *rate = h->info.rate;
     *channels = h->channels;
-    *encoding = 0x200; /* MPG123_ENC_FLOAT_32 */
+    *encoding = h->encoding;
     return 0;
 }
 

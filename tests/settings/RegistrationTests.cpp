@@ -55,3 +55,12 @@ TEST_F(Registration, FormatNameIsLocalisedOncePerProcess) {
     EXPECT_EQ(second.identities[0].second, u"Velmora MPEG Audio Layer II Sova plug-in");
     ExpectOneFormatTwice(second, u"MP2-Audio");
 }
+
+TEST_F(Registration, ASecondRegistrationWithoutShutdownLetsTheFirstResourcesGo) {
+    // LeakSanitizer, in the sanitizer build, tells whether the first resource manager and image
+    // provider were released.
+    sovahost::Registrar first;
+    EXPECT_EQ(module.Call(sova::sdk::kSelectorDescribePlugIn, nullptr, &first), 0);
+    const sovahost::Registrar second = Register();
+    ExpectOneFormatTwice(second, u"MP2 Audio");
+}

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include <fmt/format.h>
 #include <platform/Loader.h>
+#include <sova/ModuleVersion.h>
 #include <tsacore/config/Localizer.h>
 #include <tsacore/debug/Trace.h>
 
@@ -31,6 +33,14 @@ HostModule::HostModule(const std::string& path) {
         dlclose(library_);
         throw std::runtime_error("module " + path + " exports no SovaInterface");
     }
+    const auto moduleVersion = sova::sdk::LoadedModuleSdkVersion(library_);
+    if (moduleVersion && !sova::sdk::HostSupports(sova::sdk::kSdkVersion, *moduleVersion)) {
+        dlclose(library_);
+        const auto& host = sova::sdk::kSdkVersion;
+        throw std::runtime_error(fmt::format("module {} speaks SDK {}.{}.{}, which this host (SDK {}.{}.{}) cannot drive",
+                                             path, moduleVersion->major, moduleVersion->minor, moduleVersion->patch,
+                                             host.major, host.minor, host.patch));
+    }
 }
 
 HostModule::~HostModule() {
@@ -42,7 +52,9 @@ std::string DefaultModulePath() {
     std::error_code error;
     const fs::path self = fs::canonical("/proc/self/exe", error);
     if (error) return SOVA_BUILT_MODULE_PATH;
-    for (const fs::path& folder : {self.parent_path(), self.parent_path() / "../../plugin"}) {
+    // Next to the executable, where an installed tree keeps it, then in the build tree.
+    for (const fs::path& folder : {self.parent_path(), self.parent_path() / SOVA_INSTALLED_PLUGIN_DIR,
+                                   self.parent_path() / "../../plugin"}) {
         const fs::path candidate = folder / "SovaMp2.sova";
         if (fs::exists(candidate, error)) return fs::weakly_canonical(candidate, error).string();
     }

@@ -26,7 +26,8 @@ void ApplyHostOptions(const HostOptions& options);
 
 class HostModule {
 public:
-    // Loads the module (dlopen) and finds SovaInterface; throws std::runtime_error on failure.
+    // Loads the module (dlopen) and finds SovaInterface; throws std::runtime_error on failure,
+    // also when the module's SDK version note names a version this host cannot drive.
     explicit HostModule(const std::string& path);
     ~HostModule();
     HostModule(const HostModule&) = delete;
@@ -39,6 +40,7 @@ private:
     sova::sdk::SovaInterfaceProc entry_ = nullptr;
 };
 
-// The module next to the executable, or the one this build made.
+// The module next to the executable, the installed one beside its bin folder, or the one this
+// build made.
 std::string DefaultModulePath();
 } // namespace sovahost

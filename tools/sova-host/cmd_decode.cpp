@@ -21,6 +21,7 @@
 #include "Commands.h"
 #include "host/OutputFile.h"
 #include "host/ReadSession.h"
+#include "host/ReadThrough.h"
 
 namespace sovahost {
 namespace {
@@ -72,6 +73,7 @@ struct DecodeArguments {
     std::string output;
     int32_t block = 4096;
     int bits = 0; // 0: the container's default
+    bool keepGoing = false;
 };
 
 int Decode(const HostOptions& options, const DecodeArguments& arguments) {
@@ -85,6 +87,7 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
     std::unique_ptr<OutputFile> target;
     try {
         InstallInterruptCleanup();
+        RequireUtf8Path(arguments.input); // the module would open a mangled name
         target = std::make_unique<OutputFile>(arguments.output, options.overwrite, std::vector{arguments.input});
     } catch (const std::exception& refused) {
         std::fprintf(stderr, "sova-host: decoding '%s' failed: %s\n", arguments.input.c_str(), refused.what());
@@ -96,6 +99,7 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
         return 1;
     }
     ReadSession session(module, arguments.input);
+    session.HideDecoderNotes(!options.trace);
     const int32_t opened = session.Open();
     if (opened != sova::sdk::kResultOK) {
         std::fprintf(stderr, "sova-host: %s: refused: %s\n", arguments.input.c_str(), ResultInWords(opened).c_str());
@@ -123,28 +127,36 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
     const auto started = std::chrono::steady_clock::now();
     ProgressBar progress(format.length);
     std::vector<float> interleaved;
-    int64_t total = 0;
-    int32_t result = sova::sdk::kResultOK;
-    while ((result = session.Read(arguments.block)) == sova::sdk::kResultOK) {
-        const int64_t frames = session.FramesDone();
+    bool writeFailed = false;
+    int64_t written = 0;
+    const ReadThroughReport report = ReadThrough(session, arguments.block, [&](const ReadSession& read) {
+        const int64_t frames = read.FramesDone();
         interleaved.resize(static_cast<size_t>(frames * channels));
         for (int32_t c = 0; c < channels; ++c) {
-            const float* samples = session.Channel(c);
+            const float* samples = read.Channel(c);
             for (int64_t i = 0; i < frames; ++i) interleaved[static_cast<size_t>(i * channels + c)] = samples[i];
         }
-        if (sf_writef_float(output.get(), interleaved.data(), frames) != frames) {
-            progress.Finish();
-            std::fprintf(stderr, "sova-host: writing %s failed: %s\n", arguments.output.c_str(),
-                         sf_strerror(output.get()));
-            return 1;
-        }
-        total += frames;
-        progress.Show(total);
-    }
+        if (sf_writef_float(output.get(), interleaved.data(), frames) != frames) return !(writeFailed = true);
+        progress.Show(written += frames);
+        return true;
+    });
     progress.Finish();
+    if (writeFailed) {
+        std::fprintf(stderr, "sova-host: writing %s failed: %s\n", arguments.output.c_str(), sf_strerror(output.get()));
+        return 1;
+    }
     if (sf_close(output.release()) != 0) {
         std::fprintf(stderr, "sova-host: writing %s failed while finishing it\n", arguments.output.c_str());
         return 1;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+    const int64_t total = report.delivered;
+    if (report.Damaged()) {
+        std::fprintf(stderr, "sova-host: %s: %s%s\n", arguments.input.c_str(),
+                     DamageInWords(report, format.sampleRate).c_str(),
+                     arguments.keepGoing ? "" : " (--keep-going accepts a damaged stream)");
+        if (!arguments.keepGoing) return 1; // the output is not kept either
     }
     try {
         target->Commit();
@@ -152,20 +164,10 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
         std::fprintf(stderr, "sova-host: %s\n", failure.what());
         return 1;
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-
-    // The module reports the length on the read that reached the end, unless that read was served
-    // entirely from what it had decoded before; then the length it announced at open must match.
-    // A -9 otherwise looks the same whether the stream ended or the decoder gave up, so say so.
-    const bool confirmed = session.LengthReported() ? session.ReportedLength() == total : format.length == total;
     if (!options.quiet)
-        fmt::print("{}: {} frames ({:.3f} s of audio, {} Hz, {} channel{}) written to {} in {:.2f} s{}\n",
-               arguments.input, total, format.sampleRate > 0 ? static_cast<double>(total) / format.sampleRate : 0.0,
-               format.sampleRate, channels, channels == 1 ? "" : "s", arguments.output, seconds,
-               confirmed ? ""
-                         : fmt::format("; the last read answered {} without confirming the length ({} frames "
-                                       "announced at open)",
-                                       ResultInWords(result), format.length));
+        fmt::print("{}: {} frames ({:.3f} s of audio, {} Hz, {} channel{}) written to {} in {:.2f} s\n",
+                   arguments.input, total, format.sampleRate > 0 ? static_cast<double>(total) / format.sampleRate : 0.0,
+                   format.sampleRate, channels, channels == 1 ? "" : "s", arguments.output, seconds);
     return 0;
 }
 } // namespace
@@ -182,6 +184,8 @@ void RegisterDecodeCommand(CLI::App& app, HostOptions& options) {
     command->add_option("--block", arguments.block, "Frames asked for per read")
         ->capture_default_str()
         ->check(CLI::Range(1, 1 << 24));
+    command->add_flag("--keep-going", arguments.keepGoing,
+                      "Succeed on a damaged stream: decode what can be decoded (the damage is still reported)");
     command->callback([&options] { options.exitCode = Decode(options, arguments); });
 }
 } // namespace sovahost

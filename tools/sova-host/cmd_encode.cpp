@@ -22,8 +22,6 @@
 #include <hub/app/App.h>
 #include <sndfile.h>
 #include <soxr.h>
-#include <tsacore/filesupport/ByteStream.h>
-#include <tsacore/filesupport/FileException.h>
 
 #include "Commands.h"
 #include "HostObjects.h"
@@ -483,14 +481,6 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     }
     say(fmt::format("writing: {} ({})", shownOut, ToUtf8(open.description)));
 
-    // A stream that closes while the disk is full cannot throw: the framework tells us instead.
-    std::vector<std::string> swallowed;
-    tsacore::filesupport::SetStreamFailureReporter(
-        [&swallowed](const tsacore::filesupport::file_exception& failure) { swallowed.emplace_back(failure.what()); });
-    struct ReporterReset {
-        ~ReporterReset() { tsacore::filesupport::SetStreamFailureReporter({}); }
-    } reporterReset;
-
     const auto started = std::chrono::steady_clock::now();
     WriteRequest write;
     write.sink = &module.Sink();
@@ -516,11 +506,12 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
             progress.Update(framesDone);
         }
         progress.End();
-        closed = true; // the writer is gone after selector 19, whatever it answers or raises
+        // The writer is gone after selector 19, whatever it answers or raises (a file error while
+        // the last bytes go out).
+        closed = true;
         const int32_t closeResult = plugIn.Call(kSelectorCloseWriter, open.writeHandle, &close);
         if (closeResult != kResultOK)
             throw std::runtime_error(fmt::format("the plug-in could not finish the file: {}", ResultInWords(closeResult)));
-        if (!swallowed.empty()) throw std::runtime_error(swallowed.front());
     } catch (const std::exception& failure) {
         if (!closed) {
             try { // give the writer back so that the file is closed; its own failure adds nothing

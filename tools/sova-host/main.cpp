@@ -27,10 +27,9 @@ int main(int argc, char** argv) {
     CLI::App app{"sova-host: open, inspect, decode and encode audio through a Sova plug-in module "
                  "(MPEG audio in, MPEG Audio Layer II out with the SovaMp2 module).",
                  "sova-host"};
-    app.set_version_flag("--version", "sova-host " SOVA_HOST_VERSION, "Show the version and exit");
+    app.set_version_flag("--version", "sova-host " SOVA_VERSION, "Show the version and exit");
     app.set_help_all_flag("--help-all", "Show help for every command");
-    app.add_option("--module", options.modulePath,
-                   "Plug-in module to load (default: SovaMp2.sova next to sova-host, or the one its build made)");
+    app.add_option("--module", options.modulePath, "Plug-in module to load")->capture_default_str();
     app.add_option("--codec-dir", options.codecFolders,
                    "Folder searched for the codec libraries before the system's (repeatable)");
     app.add_flag("--codec-dir-only", options.codecFoldersOnly, "Search only the --codec-dir folders");

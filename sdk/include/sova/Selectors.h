@@ -23,6 +23,6 @@ enum Selector : int32_t {
     kSelectorShowSettingsDialog = 15,     // request: HostDialogRequest
     kSelectorOpenForWrite = 17,           // request: HostWriteOpenRequest
     kSelectorWriteSamples = 18,           // handle: WriteHandle, request: HostWriteRequest
-    kSelectorCloseWriter = 19,            // handle: WriteHandle, request: HostCloseRequest
+    kSelectorCloseWriter = 19,            // handle: WriteHandle, request: HostCloseRequest; destroys the writer, also when it raises
 };
 } // namespace sova::sdk

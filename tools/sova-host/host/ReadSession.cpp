@@ -1,11 +1,40 @@
 #include "host/ReadSession.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 
 #include <fmt/format.h>
 
 namespace sovahost {
 using namespace sova::sdk;
+
+namespace {
+// While it lives, what the process writes on stderr goes to /dev/null (when active).
+class SilencedStderr {
+public:
+    explicit SilencedStderr(bool active) {
+        if (!active) return;
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+        if (null >= 0) ::close(null);
+    }
+    ~SilencedStderr() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+    }
+    SilencedStderr(const SilencedStderr&) = delete;
+    SilencedStderr& operator=(const SilencedStderr&) = delete;
+private:
+    int saved_ = -1;
+};
+} // namespace
 
 StartedModule::StartedModule(const HostOptions& options) : module_((ApplyHostOptions(options), options.modulePath)) {
     sink_.echo = true;
@@ -30,6 +59,7 @@ ReadSession::~ReadSession() {
 }
 
 int32_t ReadSession::Open() {
+    const SilencedStderr silenced(hideDecoderNotes_);
     const int32_t result = module_.Module().Call(kSelectorOpenForRead, nullptr, &open_);
     if (result != kResultOK || !open_.readHandle) return result;
     const int32_t formatResult = module_.Module().Call(kSelectorGetReadFormat, open_.readHandle, &format_);
@@ -47,6 +77,7 @@ int32_t ReadSession::Read(int32_t frames) {
     }
     request_.framesDone = 0;
     request_.lengthSet = false;
+    const SilencedStderr silenced(hideDecoderNotes_);
     const int32_t result = module_.Module().Call(kSelectorReadSamples, open_.readHandle, &request_);
     if (request_.lengthSet) {
         lengthReported_ = true;

@@ -39,6 +39,9 @@ public:
     ReadSession(const ReadSession&) = delete;
     ReadSession& operator=(const ReadSession&) = delete;
 
+    // The decoder library writes notes about damaged or foreign data on stderr; with hide set,
+    // they go nowhere during this session's module calls.
+    void HideDecoderNotes(bool hide) { hideDecoderNotes_ = hide; }
     // Selector 5, then selector 6 when the open succeeded. Returns selector 5's result.
     int32_t Open();
     const OpenRequest& OpenedFile() const { return open_; }
@@ -61,6 +64,7 @@ private:
     std::vector<std::vector<float>> buffers_;
     bool lengthReported_ = false;
     int64_t reportedLength_ = -1;
+    bool hideDecoderNotes_ = false;
 };
 
 // "-4 (unsupported or unusable file)"

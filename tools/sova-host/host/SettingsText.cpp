@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <optional>
 
 #include <fmt/format.h>
 
@@ -14,16 +13,21 @@ constexpr std::array<const char*, 13> kKeys = {"ATH",          "BitsPerSecond", 
                                                "PAMType",      "PaddingType",   "ShowAdvanced"};
 
 std::optional<int32_t> Number(const std::string& text) {
-    if (text.empty() || text.find_first_not_of("-0123456789") != std::string::npos) return std::nullopt;
     int32_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return value;
 }
+
+// A type or value field the module takes as a number: only "-0123456789" characters.
+std::optional<int32_t> Field(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("-0123456789") != std::string::npos) return std::nullopt;
+    return Number(text);
+}
 } // namespace
 
-SettingsEntries ReadSettingsText(const std::string& text) {
-    SettingsEntries entries;
+SettingsReading ReadSettingsText(const std::string& text) {
+    SettingsReading reading;
     size_t keyStart = 0;
     for (size_t first = text.find(':'); first != std::string::npos; first = text.find(':', keyStart)) {
         const size_t second = text.find(':', first + 1);
@@ -32,28 +36,34 @@ SettingsEntries ReadSettingsText(const std::string& text) {
         const std::string entry = text.substr(keyStart, end + 1 - keyStart);
         const std::string key = text.substr(keyStart, first - keyStart);
         const std::string value = text.substr(second + 1, end - second - 1);
-        const std::optional<int32_t> type = Number(text.substr(first + 1, second - first - 1));
+        const std::optional<int32_t> type = Field(text.substr(first + 1, second - first - 1));
         keyStart = end + 1;
         const bool known = std::find(kKeys.begin(), kKeys.end(), key) != kKeys.end();
-        if (value.empty() || !type || key.size() < 2 || (*type == 0 && !Number(value))) {
-            entries.problems.push_back(fmt::format("malformed entry '{}' ignored (the form is Key:0:integer;)", entry));
+        if (value.empty() || !type || key.size() < 2 || (*type == 0 && !Field(value))) {
+            reading.problems.push_back(fmt::format("malformed entry '{}' ignored (the form is Key:0:integer;)", entry));
         } else if (!known) {
-            entries.problems.push_back(fmt::format("unknown key '{}' ignored (known keys: {})", key, KnownSettingsKeys()));
+            reading.problems.push_back(fmt::format("unknown key '{}' ignored (known keys: {})", key, KnownSettingsKeys()));
         } else if (*type != 0) {
-            entries.problems.push_back(fmt::format("'{}' is not an integer entry and is ignored (the form is {}:0:integer;)", entry, key));
+            reading.problems.push_back(
+                fmt::format("'{}' is not an integer entry and is ignored (the form is {}:0:integer;)", entry, key));
         } else {
-            entries.integers.emplace(key, *Number(value));
+            reading.integers.emplace(key, value);
         }
     }
     if (keyStart < text.size() && text.find_first_not_of(" \t\r\n", keyStart) != std::string::npos)
-        entries.problems.push_back(fmt::format("'{}' ignored (each entry ends with ';')", text.substr(keyStart)));
-    return entries;
+        reading.problems.push_back(fmt::format("'{}' ignored (each entry ends with ';')", text.substr(keyStart)));
+    return reading;
+}
+
+std::map<std::string, std::string> SettingsEntries(const std::string& text) { return ReadSettingsText(text).integers; }
+
+std::optional<int32_t> SettingsNumber(const std::map<std::string, std::string>& entries, const std::string& key) {
+    const auto found = entries.find(key);
+    return found == entries.end() ? std::nullopt : Number(found->second);
 }
 
 int32_t SettingsValue(const std::string& text, const std::string& key, int32_t fallback) {
-    const SettingsEntries entries = ReadSettingsText(text);
-    const auto found = entries.integers.find(key);
-    return found == entries.integers.end() ? fallback : found->second;
+    return SettingsNumber(SettingsEntries(text), key).value_or(fallback);
 }
 
 std::string KnownSettingsKeys() { return fmt::format("{}", fmt::join(kKeys, ", ")); }

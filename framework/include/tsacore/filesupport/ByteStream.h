@@ -1,7 +1,8 @@
 // Output byte streams. The table of virtual operations is part of the contract: the
 // destructor takes positions 0 and 1 (this ABI has two entries: the complete-object
-// destructor at 0, the deleting destructor at 1), Write is at 2 and SetPosition at 3. Destroying a stream flushes and closes it; a failure
-// while flushing on destruction is swallowed, so write errors surface from Write.
+// destructor at 0, the deleting destructor at 1), Write is at 2 and SetPosition at 3. Destroying a
+// stream flushes and closes it; a failure while flushing on destruction is swallowed, so a writer
+// that must hear of every failure calls Flush (and Close) before it lets a stream go.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +31,9 @@ public:
     void Write(const void* data, uint32_t byteCount) override;
     void SetPosition(int64_t offset) override;
     void Flush() override {}
+    // Closes the file now; file_exception when the system reports that the close failed (the
+    // descriptor is released either way). Later writes fail.
+    void Close();
 private:
     int fd_ = -1;
     ByteString nativePath_;

@@ -68,6 +68,17 @@ OPlatformByteStream::~OPlatformByteStream()
     }
 }
 
+void OPlatformByteStream::Close()
+{
+    if (fd_ < 0)
+        return;
+    const int fd = fd_;
+    fd_ = -1;
+    // After a failed close the descriptor is gone all the same (EINTR included, on Linux).
+    if (::close(fd) != 0 && errno != EINTR)
+        Fail("cannot close", nativePath_, errno);
+}
+
 void OPlatformByteStream::Write(const void* data, uint32_t byteCount)
 {
     const auto* bytes = static_cast<const uint8_t*>(data);

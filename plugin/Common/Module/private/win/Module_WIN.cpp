@@ -93,6 +93,9 @@ tsaui::drawbot::SupplierInterface* GetDrawingSupplier() {
 void CreateImageProvider() { sImageProvider = new uit::ImageProvider(GetResourceManager(), GetDrawingSupplier()); }
 
 void SetUpModuleResources() {
+    // A second selector 0 without a selector 2 between: the first resources are let go, not leaked.
+    Destroy(sImageProvider);
+    Destroy(sResourceManager);
     InitializeModule();
     CreateImageProvider();
 }

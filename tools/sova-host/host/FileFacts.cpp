@@ -1,0 +1,114 @@
+#include "host/FileFacts.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include <fmt/format.h>
+
+#include "host/SettingsText.h"
+
+namespace sovahost {
+namespace {
+// Why a file cannot be read at all, before the module is asked; empty when it can.
+bool RefusedBeforeOpening(FileFacts& facts) {
+    std::error_code error;
+    const auto status = std::filesystem::status(facts.path, error);
+    if (!std::filesystem::exists(status)) {
+        facts.refusalKind = "missing";
+        facts.refusal = "missing: no such file";
+        return true;
+    }
+    if (std::filesystem::is_directory(status)) {
+        facts.refusalKind = "unreadable";
+        facts.refusal = "unreadable: it is a folder";
+        return true;
+    }
+    if (!std::ifstream(facts.path, std::ios::binary)) {
+        facts.refusalKind = "unreadable";
+        facts.refusal = fmt::format("unreadable: {}", std::strerror(errno));
+        return true;
+    }
+    return false;
+}
+
+void TakeSettings(FileFacts& facts) {
+    const auto entries = SettingsEntries(facts.settingsText);
+    const auto number = [&](const char* key) { return SettingsNumber(entries, key); };
+    if (const auto bitrate = number("BitsPerSecond"); bitrate && *bitrate > 0) facts.bitrate = bitrate;
+    facts.mode = number("ChannelMode").value_or(-1);
+    facts.emphasis = number("EmphasisType").value_or(0);
+    facts.crc = number("CRC").value_or(0) != 0;
+    facts.copyright = number("Copy").value_or(0) != 0;
+    facts.original = number("Original").value_or(0) != 0;
+}
+} // namespace
+
+std::string LayerNumeral(int layer) {
+    switch (layer) {
+    case 1: return "I";
+    case 2: return "II";
+    case 3: return "III";
+    default: return std::to_string(layer);
+    }
+}
+
+int64_t FileFacts::Frames() const { return verified ? verified->delivered : format.length; }
+
+double FileFacts::Seconds(int64_t frames) const {
+    return format.sampleRate > 0 ? static_cast<double>(frames) / format.sampleRate : 0.0;
+}
+
+std::string FileFacts::ModeName() const {
+    switch (mode) {
+    case 0: return "stereo";
+    case 1: return "joint stereo";
+    case 2: return "dual channel";
+    case 3: return "mono";
+    default: return "unknown";
+    }
+}
+
+std::string FileFacts::EmphasisName() const {
+    switch (emphasis) {
+    case 0: return "none";
+    case 1: return "50/15 us";
+    case 3: return "CCITT J.17";
+    default: return "unknown";
+    }
+}
+
+std::string FileFacts::VerifiedInWords() const {
+    if (!verified) return "";
+    const std::string read = fmt::format("{} frames ({:.3f} s) read through the module", verified->delivered,
+                                         Seconds(verified->delivered));
+    if (!verified->Damaged()) return read + (verified->endConfirmed ? ", no damage" : ", the end not confirmed");
+    return read + "; " + DamageInWords(*verified, format.sampleRate);
+}
+
+FileFacts GatherFileFacts(StartedModule& module, const std::string& path, const FactOptions& options) {
+    FileFacts facts;
+    facts.path = path;
+    if (RefusedBeforeOpening(facts)) return facts;
+
+    ReadSession session(module, path);
+    session.HideDecoderNotes(options.hideDecoderNotes);
+    const int32_t result = session.Open();
+    facts.description = ToUtf8(session.OpenedFile().description);
+    if (result != sova::sdk::kResultOK) {
+        const bool noReader = result == sova::sdk::kResultFailed;
+        facts.refusalKind = noReader ? "not MPEG audio" : "unusable";
+        facts.refusal = noReader ? "not MPEG audio: the decoder found no MPEG audio stream in it"
+                                 : "unusable: the module cannot read this stream";
+        facts.refusal += fmt::format(" (module answer {})", ResultInWords(result));
+        return facts;
+    }
+    facts.format = session.Format();
+    facts.settingsText = ToUtf8(facts.format.settingsText);
+    TakeSettings(facts);
+    facts.headers = ReadFrameHeaders(path);
+    if (options.verify) facts.verified = ReadThrough(session, options.block, nullptr);
+    return facts;
+}
+} // namespace sovahost

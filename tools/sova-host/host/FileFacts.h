@@ -1,0 +1,47 @@
+// What sova-host knows about one input file: what the module reports when it opens it (format,
+// description, the settings that would write it again), the header fields the host reads itself,
+// and, when asked, what reading the whole stream through the module showed.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "host/FrameHeaders.h"
+#include "host/ReadSession.h"
+#include "host/ReadThrough.h"
+
+namespace sovahost {
+struct FileFacts {
+    std::string path;
+    std::string refusal;     // empty when the module opened the file; else why not, in words
+    std::string refusalKind; // "missing", "unreadable", "not MPEG audio" or "unusable"
+    std::string description; // the module's one-line description
+    AudioFormat format;      // as selector 6 reported it
+    std::string settingsText;
+    std::optional<int32_t> bitrate; // kbit/s
+    int32_t mode = -1;              // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
+    int32_t emphasis = 0;           // 0 none, 1 50/15 us, 3 CCITT J.17
+    bool crc = false, copyright = false, original = false;
+    std::optional<FrameHeaders> headers;
+    std::optional<ReadThroughReport> verified; // with --verify
+
+    // The exact length when the stream was read through, else the one announced at open.
+    int64_t Frames() const;
+    double Seconds(int64_t frames) const;
+    std::string ModeName() const;
+    std::string EmphasisName() const;
+    std::string VerifiedInWords() const;
+};
+
+struct FactOptions {
+    bool verify = false;          // read the stream to its end
+    int32_t block = 4096;         // frames per read when verifying
+    bool hideDecoderNotes = true; // libmpg123's own notes on stderr
+};
+
+FileFacts GatherFileFacts(StartedModule& module, const std::string& path, const FactOptions& options);
+
+// "II" for 2.
+std::string LayerNumeral(int layer);
+} // namespace sovahost

@@ -1,0 +1,19 @@
+// What the host reads itself from the first frames of an MPEG audio file: the header fields that
+// the module does not report (version and layer as numbers, padding). Found after an ID3v2 tag,
+// by walking frame to frame from the first header that the next one confirms.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace sovahost {
+struct FrameHeaders {
+    std::string version; // "1", "2" or "2.5"
+    int layer = 0;       // 1, 2 or 3
+    bool padding = false; // some of the frames walked are padded
+    int framesWalked = 0;
+};
+
+// Empty when no two consecutive frames are found in the first 256 KiB after a tag.
+std::optional<FrameHeaders> ReadFrameHeaders(const std::string& path);
+} // namespace sovahost

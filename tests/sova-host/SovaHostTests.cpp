@@ -154,6 +154,11 @@ TEST_F(SovaHost, AnOutputThatIsTheInputIsRefusedAndTheInputStaysIntact) {
         EXPECT_EQ(ReadText(dir.File("song.mp2")), source);
         ExpectFiles({"stereo.wav", "linked.mp2", "symlink.mp2", "song.mp2"});
     }
+    // Standard input that is the output file.
+    const HostRun run = Host({"encode", "-y", "-", dir.File("linked.mp2")}, dir.File("stereo.wav"));
+    EXPECT_EQ(run.ExitCode(), 1);
+    EXPECT_TRUE(Contains(run.err, "is the input file (standard input)")) << run.err;
+    EXPECT_EQ(ReadText(dir.File("stereo.wav")), source);
 }
 
 TEST_F(SovaHost, NoPartialOutputAndNoExistingFileLost) {

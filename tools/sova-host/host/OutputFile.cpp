@@ -69,23 +69,26 @@ void RequireUtf8Path(const std::string& path) {
 OutputFile::OutputFile(std::string finalPath, bool overwrite, const std::vector<std::string>& inputs)
     : final_(std::move(finalPath)), overwrite_(overwrite) {
     namespace fs = std::filesystem;
+    if (!ToStandardOutput()) RequireUtf8Path(final_);
+    struct stat out {};
+    const bool exists = ToStandardOutput() ? fstat(STDOUT_FILENO, &out) == 0 : stat(final_.c_str(), &out) == 0;
+    if (exists) {
+        for (const std::string& input : inputs) {
+            struct stat in {};
+            const bool found = input == "-" ? fstat(STDIN_FILENO, &in) == 0 : stat(input.c_str(), &in) == 0;
+            if (found && S_ISREG(in.st_mode) && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+                throw std::runtime_error(fmt::format("{} is the input file {}; choose another output",
+                                                     ToStandardOutput() ? "standard output" : "'" + final_ + "'",
+                                                     input == "-" ? "(standard input)" : "'" + input + "'"));
+        }
+    }
     if (ToStandardOutput()) {
         const char* tmp = std::getenv("TMPDIR");
         temp_ = std::make_unique<TempFile>(tmp && *tmp ? tmp : "/tmp", "sova-host.", ".part");
         return;
     }
-    RequireUtf8Path(final_);
-    struct stat out {};
-    if (stat(final_.c_str(), &out) == 0) {
-        for (const std::string& input : inputs) {
-            struct stat in {};
-            if (input != "-" && stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
-                throw std::runtime_error(fmt::format("'{}' is the input file '{}'; choose another output", final_, input));
-        }
-        if (S_ISDIR(out.st_mode)) throw std::runtime_error(fmt::format("'{}' is a folder", final_));
-        if (!overwrite_)
-            throw std::runtime_error(fmt::format("'{}' exists and was kept (-y replaces it)", final_));
-    }
+    if (exists && S_ISDIR(out.st_mode)) throw std::runtime_error(fmt::format("'{}' is a folder", final_));
+    if (exists && !overwrite_) throw std::runtime_error(fmt::format("'{}' exists and was kept (-y replaces it)", final_));
     const fs::path path(final_);
     temp_ = std::make_unique<TempFile>(path.parent_path().string(), "." + path.filename().string() + ".", ".part");
 }

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -391,6 +392,48 @@ void EditInDialog(const HostModule& plugIn, AudioFormat& format) {
     if (outcome != kDialogConfirmed) throw std::runtime_error("the settings dialog failed: " + error);
 }
 
+// Negotiates the format (selector 14), keeps a rate the user asked for where Layer II allows
+// it, refuses combinations Layer II does not allow, and sets MPEGVersion from the rate.
+void AgreeOnFormat(const HostModule& plugIn, MessageSink& sink, const EncodeOptions& options, AudioFormat& format,
+                   const std::function<void(const std::string&)>& say) {
+    const int32_t proposedRate = format.sampleRate;
+    int64_t estimatedSize = 0;
+    std::u16string description = Negotiate(plugIn, sink, format, &estimatedSize);
+    const int32_t kbps = SettingsValue(ToUtf8(format.settingsText), "BitsPerSecond", 192);
+    if (options.bitrate && kbps != *options.bitrate && !options.rate)
+        say(fmt::format("note: the plug-in changed the bitrate from {} to {} kbit/s", *options.bitrate, kbps));
+    if (options.rate && format.sampleRate != *options.rate) {
+        // The module's table ties bitrates to rates coarsely; a rate asked for is kept when
+        // Layer II allows the bitrate there.
+        say(fmt::format("note: the plug-in proposed {} Hz for {} kbit/s; keeping {} Hz as asked", format.sampleRate,
+                        kbps, *options.rate));
+        format.length = static_cast<int64_t>(static_cast<double>(format.length) * *options.rate /
+                                             std::max(format.sampleRate, 1));
+        format.sampleRate = *options.rate;
+        if (options.bitrate) // the bitrate asked for, not the one the module chose for its rate
+            format.settingsText = FromUtf8(fmt::format("BitsPerSecond:0:{};", *options.bitrate)) + format.settingsText;
+        description.clear(); // the negotiation described another rate
+    } else if (format.sampleRate != proposedRate) {
+        say(fmt::format("note: {} kbit/s cannot be written at {} Hz; encoding at {} Hz ({})", kbps, proposedRate,
+                        format.sampleRate, MpegVersionName(format.sampleRate)));
+    }
+    const std::string refused = RefusedCombination(SettingsValue(ToUtf8(format.settingsText), "BitsPerSecond", 192),
+                                                   format.sampleRate, format.channelCount,
+                                                   SettingsValue(ToUtf8(format.settingsText), "ChannelMode", -1));
+    if (!refused.empty()) throw std::runtime_error(refused);
+    // The version the description names follows the rate, as in the settings dialog.
+    const int32_t version = ExpectedMpegVersion(format.sampleRate);
+    if (SettingsValue(ToUtf8(format.settingsText), "MPEGVersion", 1) != version) {
+        format.settingsText = FromUtf8(fmt::format("MPEGVersion:0:{};", version)) + format.settingsText;
+        if (!description.empty()) description = Negotiate(plugIn, sink, format, &estimatedSize);
+    }
+    say(fmt::format("negotiated: {} Hz, {} channel{}, {} samples (code {})", format.sampleRate,
+                    format.channelCount, format.channelCount == 1 ? "" : "s", SampleFormatName(format.sampleFormat),
+                    format.sampleFormat));
+    say(fmt::format("estimated size: {} bytes", estimatedSize));
+    if (!description.empty()) say("description:\n" + Indented(description));
+}
+
 int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const std::string& outPath,
               const EncodeOptions& options) {
     // With the MP2 on standard output, everything else goes to stderr.
@@ -425,44 +468,7 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
         detail("settings from the dialog: " + ToUtf8(format.settingsText));
     }
 
-    if (!options.skipConform) {
-        const int32_t proposedRate = format.sampleRate;
-        int64_t estimatedSize = 0;
-        std::u16string description = Negotiate(plugIn, module.Sink(), format, &estimatedSize);
-        const int32_t kbps = SettingsValue(ToUtf8(format.settingsText), "BitsPerSecond", 192);
-        if (options.bitrate && kbps != *options.bitrate && !options.rate)
-            say(fmt::format("note: the plug-in changed the bitrate from {} to {} kbit/s", *options.bitrate, kbps));
-        if (options.rate && format.sampleRate != *options.rate) {
-            // The module's table ties bitrates to rates coarsely; a rate asked for is kept when
-            // Layer II allows the bitrate there.
-            say(fmt::format("note: the plug-in proposed {} Hz for {} kbit/s; keeping {} Hz as asked", format.sampleRate,
-                            kbps, *options.rate));
-            format.length = static_cast<int64_t>(static_cast<double>(format.length) * *options.rate /
-                                                 std::max(format.sampleRate, 1));
-            format.sampleRate = *options.rate;
-            if (options.bitrate) // the bitrate asked for, not the one the module chose for its rate
-                format.settingsText = FromUtf8(fmt::format("BitsPerSecond:0:{};", *options.bitrate)) + format.settingsText;
-            description.clear(); // the negotiation described another rate
-        } else if (format.sampleRate != proposedRate) {
-            say(fmt::format("note: {} kbit/s cannot be written at {} Hz; encoding at {} Hz ({})", kbps, proposedRate,
-                            format.sampleRate, MpegVersionName(format.sampleRate)));
-        }
-        const std::string refused = RefusedCombination(SettingsValue(ToUtf8(format.settingsText), "BitsPerSecond", 192),
-                                                       format.sampleRate, format.channelCount,
-                                                       SettingsValue(ToUtf8(format.settingsText), "ChannelMode", -1));
-        if (!refused.empty()) throw std::runtime_error(refused);
-        // The version the description names follows the rate, as in the settings dialog.
-        const int32_t version = ExpectedMpegVersion(format.sampleRate);
-        if (SettingsValue(ToUtf8(format.settingsText), "MPEGVersion", 1) != version) {
-            format.settingsText = FromUtf8(fmt::format("MPEGVersion:0:{};", version)) + format.settingsText;
-            if (!description.empty()) description = Negotiate(plugIn, module.Sink(), format, &estimatedSize);
-        }
-        say(fmt::format("negotiated: {} Hz, {} channel{}, {} samples (code {})", format.sampleRate,
-                        format.channelCount, format.channelCount == 1 ? "" : "s", SampleFormatName(format.sampleFormat),
-                        format.sampleFormat));
-        say(fmt::format("estimated size: {} bytes", estimatedSize));
-        if (!description.empty()) say("description:\n" + Indented(description));
-    }
+    if (!options.skipConform) AgreeOnFormat(plugIn, module.Sink(), options, format, say);
     detail("settings: " + ToUtf8(format.settingsText));
     if (format.channelCount < 1 || format.sampleRate < 1)
         throw std::runtime_error(fmt::format("cannot save {} channels at {} Hz", format.channelCount, format.sampleRate));

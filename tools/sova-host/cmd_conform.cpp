@@ -5,6 +5,7 @@
 
 #include "Commands.h"
 #include "HostObjects.h"
+#include "host/SettingsText.h"
 
 namespace sovahost {
 namespace {
@@ -35,6 +36,7 @@ void RegisterConformCommand(CLI::App& app, HostOptions& options) {
     command->add_option("--settings", conform->settings, "Proposed settings text (default: empty)");
     command->add_flag("--no-adjust", conform->noAdjust, "Do not allow the module to adjust the format");
     command->callback([&options, conform] {
+        WarnAboutSettingsText(conform->settings);
         ApplyHostOptions(options);
         HostModule module(options.modulePath);
         MessageSink sink;

@@ -24,6 +24,7 @@
 
 #include "Commands.h"
 #include "cmd_encode.h"
+#include "host/SettingsText.h"
 
 namespace sovahost {
 namespace {
@@ -195,7 +196,7 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
         std::fprintf(stderr, "sova-host: no audio files found in %s\n", inputs.front().c_str());
         return 1;
     }
-    WarnAboutSettingsText(encode);
+    WarnAboutSettingsText(encode.settingsText);
     if (encode.dialog) { // asked once, for all files
         encode.settingsText = SettingsFromDialog(options, encode, jobs.front().input);
         encode.dialog = false;

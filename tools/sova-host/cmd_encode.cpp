@@ -444,7 +444,7 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     const auto detail = [&](const std::string& line) {
         if (hostOptions.verbose && !hostOptions.quiet) std::fprintf(chat, "%s\n", line.c_str());
     };
-    WarnAboutSettingsText(options);
+    WarnAboutSettingsText(options.settingsText);
     InstallInterruptCleanup();
     OutputFile output(outPath, hostOptions.overwrite, {inPath});
     const std::string shownOut = outPath == "-" ? "standard output" : outPath;
@@ -537,11 +537,6 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     return 0;
 }
 } // namespace
-
-void WarnAboutSettingsText(const EncodeOptions& options) {
-    for (const std::string& problem : ReadSettingsText(options.settingsText).problems)
-        std::fprintf(stderr, "sova-host: warning: --settings: %s\n", problem.c_str());
-}
 
 std::string SettingsFromDialog(const HostOptions& hostOptions, const EncodeOptions& options, const std::string& input) {
     RequireDisplay();

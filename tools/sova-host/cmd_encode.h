@@ -36,8 +36,6 @@ struct EncodeOptions {
 };
 
 void AddEncodeOptions(CLI::App& command, EncodeOptions& options);
-// Warns on stderr, a line each, about what the module would ignore in options.settingsText.
-void WarnAboutSettingsText(const EncodeOptions& options);
 // Shows the plug-in's settings dialog for the first input's format and returns the settings
 // text confirmed; throws std::runtime_error when cancelled or impossible.
 std::string SettingsFromDialog(const HostOptions& hostOptions, const EncodeOptions& options, const std::string& input);

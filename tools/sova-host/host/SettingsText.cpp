@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdio>
 
 #include <fmt/format.h>
 
@@ -64,6 +65,11 @@ std::optional<int32_t> SettingsNumber(const std::map<std::string, std::string>& 
 
 int32_t SettingsValue(const std::string& text, const std::string& key, int32_t fallback) {
     return SettingsNumber(SettingsEntries(text), key).value_or(fallback);
+}
+
+void WarnAboutSettingsText(const std::string& text) {
+    for (const std::string& problem : ReadSettingsText(text).problems)
+        std::fprintf(stderr, "sova-host: warning: --settings: %s\n", problem.c_str());
 }
 
 std::string KnownSettingsKeys() { return fmt::format("{}", fmt::join(kKeys, ", ")); }

@@ -21,6 +21,8 @@ std::map<std::string, std::string> SettingsEntries(const std::string& text);
 std::optional<int32_t> SettingsNumber(const std::map<std::string, std::string>& entries, const std::string& key);
 // An integer entry of the text, or fallback.
 int32_t SettingsValue(const std::string& text, const std::string& key, int32_t fallback);
+// Warns on stderr, a line each, about what the module would ignore in a --settings text.
+void WarnAboutSettingsText(const std::string& text);
 // "ATH, BitsPerSecond, ..."
 std::string KnownSettingsKeys();
 } // namespace sovahost

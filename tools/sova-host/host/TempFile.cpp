@@ -49,14 +49,24 @@ TempFile::TempFile(const std::string& folder, const std::string& prefix, const s
     std::string pattern = (folder.empty() ? std::string(".") : folder) + "/" + prefix + "XXXXXX" + suffix;
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
+    const mode_t mode = CreationMode();
+    // No interrupt between creating the file and listing it for removal.
+    sigset_t interrupts, previous;
+    sigemptyset(&interrupts);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&interrupts, signal);
+    sigprocmask(SIG_BLOCK, &interrupts, &previous);
     const int fd = mkstemps(name.data(), static_cast<int>(suffix.size()));
+    const int error = errno;
+    if (fd >= 0) {
+        fchmod(fd, mode); // as a newly created output would be, not mkstemp's 0600
+        close(fd);
+        path_ = name.data();
+        slot_ = Claim(path_);
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
     if (fd < 0)
         throw std::runtime_error(fmt::format("cannot create a file in '{}': {}", folder.empty() ? "." : folder,
-                                             std::strerror(errno)));
-    fchmod(fd, CreationMode()); // as a newly created output would be, not mkstemp's 0600
-    close(fd);
-    path_ = name.data();
-    slot_ = Claim(path_);
+                                             std::strerror(error)));
 }
 
 TempFile::~TempFile() {

@@ -37,6 +37,14 @@ TEST(SovaHostInfo, PlainTermsJsonAndRefusalsInWords) {
     EXPECT_TRUE(Contains(Section(run.out, absent, wave), "refused:      missing: no such file\n")) << run.out;
     EXPECT_TRUE(Contains(Section(run.out, wave), "refused:      not MPEG audio: ")) << run.out;
 
+    // -v adds what the module reported besides; -q keeps only the files that need attention.
+    const HostRun verbose = RunHostCapturing("-v info " + Quote(joint));
+    EXPECT_TRUE(Contains(verbose.out, "channel types: 100, 101\n") && Contains(verbose.out, "settings:     ATH:0:0;"))
+        << verbose.out;
+    const HostRun quiet = RunHostCapturing("info -q " + Quote(joint) + " " + Quote(absent));
+    EXPECT_EQ(quiet.out, absent.string() + ": refused: missing: no such file\n");
+    EXPECT_EQ(quiet.exitCode, 1);
+
     // For scripts: one object a line, the same facts.
     const HostRun json = RunHostCapturing("info --json --settings " + Quote(lsf) + " " + Quote(MakeSample("Mono")) +
                                           " " + Quote(absent));

@@ -309,12 +309,14 @@ TEST_F(SovaHost, CommandLineConventions) {
 
     // A usage error: status 2, one line and a hint, no pages of help.
     for (const auto& args : std::vector<std::vector<std::string>>{
-             {"encode", "--bogus", "a.wav", "b.mp2"}, {"encode", "a.wav"}, {"encode", "--channels", "6", "a", "b"}, {}}) {
+             {"encode", "--bogus", "a.wav", "b.mp2"}, {"encode", "a.wav"}, {"encode", "--channels", "6", "a", "b"}, {},
+             {"encdoe", "a.wav", "b.mp2"}}) {
         run = Host(args);
         EXPECT_EQ(run.ExitCode(), 2) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
         EXPECT_TRUE(Contains(run.err, "--help")) << run.err;
     }
+    EXPECT_TRUE(Contains(run.err, "unknown command 'encdoe'")) << run.err;
 
     // Global options after the command, quiet and verbose everywhere.
     std::ofstream(dir.File("quiet.mp2")) << "replaced";

@@ -29,6 +29,17 @@ struct InfoArguments {
 
 std::string YesNo(bool value) { return value ? "yes" : "no"; }
 
+// "100, 101": the host channel types the module set, by channel.
+std::string ChannelTypes(const AudioFormat& format) {
+    std::string text;
+    for (int32_t channel = 0; channel < format.channelCount; ++channel) {
+        if (channel) text += ", ";
+        const auto found = format.channelTypes.find(channel);
+        text += found == format.channelTypes.end() ? std::string("unset") : std::to_string(found->second);
+    }
+    return text;
+}
+
 std::string DurationText(const FileFacts& facts) {
     const int64_t frames = facts.Frames();
     if (frames < 0) return "unknown";
@@ -36,7 +47,13 @@ std::string DurationText(const FileFacts& facts) {
     return fmt::format("{} ({} frames, {})", seconds, frames, facts.verified ? "exact" : "estimated at open");
 }
 
-void PrintText(const FileFacts& facts, const InfoArguments& arguments) {
+// With quiet set, only a file that is refused or damaged is shown, in one line.
+void PrintText(const FileFacts& facts, const InfoArguments& arguments, const HostOptions& options) {
+    if (options.quiet) {
+        if (!facts.refusal.empty()) fmt::print("{}: refused: {}\n", facts.path, facts.refusal);
+        else if (facts.verified && facts.verified->Damaged()) fmt::print("{}: {}\n", facts.path, facts.VerifiedInWords());
+        return;
+    }
     fmt::print("{}\n", facts.path);
     const auto line = [](const char* label, const std::string& value) { fmt::print("  {:<13} {}\n", label, value); };
     if (!facts.refusal.empty()) {
@@ -56,7 +73,12 @@ void PrintText(const FileFacts& facts, const InfoArguments& arguments) {
     line("emphasis:", facts.EmphasisName());
     line("copyright:", YesNo(facts.copyright));
     line("original:", YesNo(facts.original));
-    if (arguments.settings) line("settings:", facts.settingsText);
+    if (arguments.settings || options.verbose) line("settings:", facts.settingsText);
+    if (options.verbose) {
+        line("samples:", fmt::format("format code {}{}", facts.format.sampleFormat,
+                                     facts.format.sampleFormat == 40 ? " (32-bit float)" : ""));
+        line("channel types:", ChannelTypes(facts.format));
+    }
     if (facts.verified) line("verified:", facts.VerifiedInWords());
 }
 
@@ -115,7 +137,7 @@ int Info(const HostOptions& options, const InfoArguments& arguments) {
     for (const std::string& file : arguments.files) {
         const FileFacts facts = GatherFileFacts(module, file, {arguments.verify, arguments.block, !options.trace});
         if (arguments.json) PrintJson(facts, arguments);
-        else PrintText(facts, arguments);
+        else PrintText(facts, arguments, options);
         allGood = allGood && facts.refusal.empty() && !(facts.verified && facts.verified->Damaged());
         std::fflush(stdout);
     }

@@ -63,6 +63,12 @@ int main(int argc, char** argv) {
     } catch (const CLI::Success& done) { // --help, --help-all, --version
         return app.exit(done);
     } catch (const CLI::ParseError& error) {
+        // A word where the command should be is not "a missing command": name it.
+        if (app.get_subcommands().empty() && !app.remaining().empty()) {
+            std::fprintf(stderr, "sova-host: unknown command '%s'\nTry 'sova-host --help' for the commands.\n",
+                         app.remaining().front().c_str());
+            return kUsageError;
+        }
         app.exit(error);
         return kUsageError;
     } catch (const std::exception& error) {

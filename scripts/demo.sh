@@ -2,7 +2,7 @@
 # The main job, end to end: real audio through the plug-in both ways.
 #  1. start the module and show what it binds and registers;
 #  2. make a stereo WAV, show a save-format negotiation, encode the WAV to MP2 through the module;
-#  3. read the MP2 back through the module: describe it and decode it to WAV;
+#  3. read the MP2 back through the module: describe it, verify it to its end and decode it to WAV;
 #  4. do the same with an MP2 made by the reference encoder (twolame);
 #  5. draw the encoder settings dialog to a PNG.
 set -euo pipefail
@@ -28,16 +28,21 @@ step "Negotiation: what the module makes of a 96 kHz, 6-channel proposal at 192 
 "$host" conform --rate 96000 --channels 6 || true
 
 step "Encode through the module: WAV -> MP2 (joint stereo, 128 kbit/s)"
-"$host" encode "$work/tones.wav" "$work/tones.mp2" -b 128 -m j
+"$host" -y encode "$work/tones.wav" "$work/tones.mp2" -b 128 -m j
 
-step "Read it back through the module"
+step "Read it back through the module: what it is, then the whole stream for its exact length and any damage"
 "$host" info "$work/tones.mp2"
-"$host" decode "$work/tones.mp2" "$work/tones-decoded.wav"
+"$host" info --verify --json "$work/tones.mp2"
+"$host" -y decode --bits 16 "$work/tones.mp2" "$work/tones-decoded.wav"
+
+step "A DAB-style mono 24 kHz MPEG-2 file at 64 kbit/s: resampled and downmixed by the host"
+"$host" -y encode "$work/tones.wav" "$work/tones-lsf.mp2" --rate 24000 --channels 1 -b 64
+"$host" info "$work/tones-lsf.mp2"
 
 step "An MP2 made by the reference encoder (twolame), read through the module"
 twolame --quiet -b 192 "$work/tones.wav" "$work/tones-twolame.mp2"
 "$host" info "$work/tones-twolame.mp2"
-"$host" decode "$work/tones-twolame.mp2" "$work/tones-twolame-decoded.wav"
+"$host" -y decode "$work/tones-twolame.mp2" "$work/tones-twolame-decoded.wav"
 
 step "The encoder settings dialog (Advanced open), drawn offscreen to a picture"
 QT_QPA_PLATFORM=offscreen "$host" settings --advanced --png "$work/settings-dialog.png"

@@ -20,6 +20,7 @@
 
 #include "Commands.h"
 #include "host/OutputFile.h"
+#include "host/ProgressBar.h"
 #include "host/ReadSession.h"
 #include "host/ReadThrough.h"
 
@@ -42,30 +43,6 @@ std::optional<int> OutputFormat(const std::string& path, int bits) {
 
 struct SndfileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
-};
-
-// A one-line bar on stderr, redrawn only when the shown percentage moves.
-class ProgressBar {
-public:
-    explicit ProgressBar(int64_t total) : total_(total), enabled_(isatty(STDERR_FILENO) && total > 0) {}
-    void Show(int64_t done) {
-        if (!enabled_) return;
-        const int percent = static_cast<int>(std::min<int64_t>(100, done * 100 / total_));
-        if (percent == shown_) return;
-        shown_ = percent;
-        constexpr int kWidth = 40;
-        const int filled = percent * kWidth / 100;
-        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(), std::string(kWidth - filled, ' ').c_str(),
-                     percent);
-        std::fflush(stderr);
-    }
-    void Finish() {
-        if (enabled_ && shown_ >= 0) std::fprintf(stderr, "\n");
-    }
-private:
-    int64_t total_;
-    bool enabled_;
-    int shown_ = -1;
 };
 
 struct DecodeArguments {
@@ -125,7 +102,7 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
     sf_command(output.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE); // integer formats clip, never wrap
 
     const auto started = std::chrono::steady_clock::now();
-    ProgressBar progress(format.length);
+    ProgressBar progress("decoding", !options.quiet, format.length);
     std::vector<float> interleaved;
     bool writeFailed = false;
     int64_t written = 0;
@@ -137,10 +114,10 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
             for (int64_t i = 0; i < frames; ++i) interleaved[static_cast<size_t>(i * channels + c)] = samples[i];
         }
         if (sf_writef_float(output.get(), interleaved.data(), frames) != frames) return !(writeFailed = true);
-        progress.Show(written += frames);
+        progress.Update(written += frames);
         return true;
     });
-    progress.Finish();
+    progress.End();
     if (writeFailed) {
         std::fprintf(stderr, "sova-host: writing %s failed: %s\n", arguments.output.c_str(), sf_strerror(output.get()));
         return 1;

@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
         batch[jobs - 1].Measure([&] {
             const auto result = RunProcess(args);
             if (!result.Succeeded()) {
-                std::fprintf(stderr, "convert failed:\n%s", result.output.c_str());
+                std::fprintf(stderr, "convert failed:\n%s", result.out.c_str());
                 std::exit(1);
             }
         });

@@ -2,7 +2,6 @@
 // bindings and the module resources, through SovaInterface only. One process per test, so each
 // loads the module (and the codec libraries) for the first time.
 #include <dlfcn.h>
-#include <sys/wait.h>
 
 #include <array>
 #include <cstdio>
@@ -21,6 +20,7 @@
 #include "CodecTestSupport.h"
 #include "HostModule.h"
 #include "HostObjects.h"
+#include "Process.h"
 
 using namespace codectest;
 
@@ -171,13 +171,10 @@ TEST(TraceChannel, DisabledChannelFormatsNothingAndSitesAskOncePerChange) {
 
 TEST(SovaHostStartup, ReportsResultsAndTraceLines) {
     auto run = [](const std::string& folder, std::string& out) {
-        FILE* pipe = popen((std::string(SOVA_HOST_PATH) + " --trace --codec-dir-only --codec-dir " +
-                            CodecFolder(folder) + " startup 2>&1").c_str(), "r");
-        std::array<char, 4096> chunk{};
-        for (size_t n; (n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0;)
-            out.append(chunk.data(), n);
-        const int status = pclose(pipe);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const testsupport::ProcessRun run = testsupport::RunShell(
+            std::string(SOVA_HOST_PATH) + " --trace --codec-dir-only --codec-dir " + CodecFolder(folder) + " startup 2>&1");
+        out += run.out;
+        return run.ExitCode();
     };
     std::string out;
     EXPECT_EQ(run("real", out), 0) << out;

@@ -3,10 +3,8 @@
 // and the built module driven through SovaInterface with the reference host's read session.
 #pragma once
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "Process.h"
 #include "host/ReadSession.h"
 
 namespace readertest {
@@ -130,25 +129,17 @@ inline sovahost::HostOptions ModuleOptions() {
     return options;
 }
 
-// A sova-host process on the built module: exit status, stdout and stderr.
+// A sova-host process on the built module (arguments quoted as for a shell): exit status,
+// stdout and stderr.
 struct HostRun {
     int exitCode = -1;
     std::string out, err;
 };
 
 inline HostRun RunHostCapturing(const std::string& arguments) {
-    const fs::path errors = WorkFolder() / "host-stderr.txt";
-    const std::string command = Quote(SOVA_HOST_PATH) + " --module " + Quote(SOVA_MODULE_PATH) + " " + arguments +
-                                " 2>" + Quote(errors);
-    HostRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    char chunk[4096];
-    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) run.out.append(chunk, got);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const std::vector<char> err = ReadAll(errors);
-    run.err.assign(err.begin(), err.end());
-    return run;
+    const testsupport::ProcessRun run =
+        testsupport::RunShell(Quote(SOVA_HOST_PATH) + " --module " + Quote(SOVA_MODULE_PATH) + " " + arguments);
+    return {run.ExitCode(), run.out, run.err};
 }
 
 // Exit status and stdout.

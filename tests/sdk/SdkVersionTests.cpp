@@ -1,9 +1,7 @@
 // The SDK version note: the built module carries this tree's version, and the reference host
 // refuses a module whose version it cannot drive, before calling it.
 #include <dlfcn.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 
@@ -12,6 +10,7 @@
 #include <sova/ModuleVersion.h>
 
 #include "HostModule.h"
+#include "Process.h"
 
 namespace {
 std::string Text(const sova::sdk::SdkVersion& v) {
@@ -46,14 +45,9 @@ TEST(SdkVersion, HostDrivesSameMajorUpToItsOwnMinor) {
 
 TEST(SdkVersion, SovaHostNamesBothVersionsWhenItRefusesAModule) {
     const std::string command = std::string("'") + SOVA_HOST_PATH + "' --module '" + SOVA_AHEAD_MAJOR_PATH + "' register 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, got);
-    const int status = pclose(pipe);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_NE(WEXITSTATUS(status), 0);
+    const testsupport::ProcessRun run = testsupport::RunShell(command);
+    const std::string& output = run.out;
+    EXPECT_NE(run.ExitCode(), 0);
     const sova::sdk::SdkVersion ours = sova::sdk::kSdkVersion;
     const std::string expected = "speaks SDK " + Text({ours.major + 1, ours.minor, ours.patch}) +
                                  ", which this host (SDK " + Text(ours) + ") cannot drive";

@@ -1,12 +1,12 @@
 // sova-host register and conform, run as the separate processes people use.
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
+
+#include "Process.h"
 
 namespace {
 struct HostRun {
@@ -16,15 +16,9 @@ struct HostRun {
 
 // Runs sova-host with arguments (already quoted for the shell), capturing stdout.
 HostRun RunHost(const std::string& arguments) {
-    const std::string command = std::string("'") + SOVA_HOST_PATH + "' --module '" + SOVA_MODULE_PATH + "' " + arguments;
-    HostRun run{-1, {}};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, got);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    const testsupport::ProcessRun run = testsupport::RunShell(std::string("'") + SOVA_HOST_PATH + "' --module '" +
+                                                              SOVA_MODULE_PATH + "' " + arguments);
+    return {run.ExitCode(), run.out};
 }
 
 class ScratchFolder {

@@ -39,41 +39,28 @@ std::string ReadText(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-struct HostRun {
-    int status = -1;
-    std::string out, err;
-    int ExitCode() const { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
-};
+using HostRun = testsupport::ProcessRun;
 
-// Starts sova-host with the built module; stdin from stdinPath (default /dev/null).
-pid_t Start(std::vector<std::string> args, const std::string& outPath, const std::string& errPath,
-            const std::string& stdinPath = "/dev/null") {
+// sova-host with the built module, and no display for a dialog to appear on.
+std::vector<std::string> HostCommand(std::vector<std::string> args) {
     args.insert(args.begin(), {SOVA_HOST_PATH, "--module", SOVA_MODULE_PATH});
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(display); // no dialogs
-        dup2(open(stdinPath.c_str(), O_RDONLY), STDIN_FILENO);
-        dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
-        dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
+    return args;
+}
+testsupport::ProcessSetup NoDisplay(const std::string& stdinPath) {
+    return {stdinPath, false, [] {
+                for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(display);
+            }};
 }
 
-// Runs sova-host to the end; its stdout and stderr are kept outside dir.
+// Starts sova-host (stdin from stdinPath); the caller waits for it.
+pid_t Start(std::vector<std::string> args, const std::string& outPath, const std::string& errPath,
+            const std::string& stdinPath = "/dev/null") {
+    return testsupport::StartProcess(HostCommand(std::move(args)), outPath, errPath, NoDisplay(stdinPath));
+}
+
+// Runs sova-host to the end.
 HostRun Host(const std::vector<std::string>& args, const std::string& stdinPath = "/dev/null") {
-    static const TempDir captures;
-    HostRun run;
-    const pid_t pid = Start(args, captures.File("out"), captures.File("err"), stdinPath);
-    waitpid(pid, &run.status, 0);
-    run.out = ReadText(captures.File("out"));
-    run.err = ReadText(captures.File("err"));
-    return run;
+    return testsupport::RunProcess(HostCommand(args), NoDisplay(stdinPath));
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }

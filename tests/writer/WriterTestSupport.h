@@ -24,6 +24,7 @@
 #include <sndfile.h>
 
 #include "HostModule.h"
+#include "Process.h"
 #include "HostObjects.h"
 
 namespace writertest {
@@ -46,36 +47,11 @@ private:
     std::string path_;
 };
 
-struct ProcessResult {
-    int status = -1;    // as from waitpid
-    std::string output; // stdout and stderr together
-    int ExitCode() const { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
-    bool Succeeded() const { return ExitCode() == 0; }
-};
+using ProcessResult = testsupport::ProcessRun; // stdout and stderr together, in out
 
 // inChild runs in the child before exec; stdin is /dev/null (no terminal, no progress bar).
 inline ProcessResult RunProcess(std::vector<std::string> args, const std::function<void()>& inChild = {}) {
-    FILE* capture = std::tmpfile();
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fileno(capture), STDOUT_FILENO);
-        dup2(fileno(capture), STDERR_FILENO);
-        dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
-        if (inChild) inChild();
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    ProcessResult result;
-    waitpid(pid, &result.status, 0);
-    std::rewind(capture);
-    char chunk[4096];
-    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, capture)) > 0;) result.output.append(chunk, got);
-    std::fclose(capture);
-    return result;
+    return testsupport::RunProcess(std::move(args), {"/dev/null", true, inChild});
 }
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
@@ -137,7 +113,7 @@ inline std::vector<uint8_t> TwolameReference(const std::string& wav, const std::
     args.insert(args.end(), options.begin(), options.end());
     args.insert(args.end(), {wav, outPath});
     const ProcessResult result = RunProcess(args);
-    if (!result.Succeeded()) throw std::runtime_error("twolame failed: " + result.output);
+    if (!result.Succeeded()) throw std::runtime_error("twolame failed: " + result.out);
     return ReadBytes(outPath);
 }
 

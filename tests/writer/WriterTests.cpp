@@ -107,11 +107,11 @@ TEST_F(Writer, MatchesTheTwolameProgramForEverySettingAndBlockSize) {
         args.insert(args.end(), c.hostOptions.begin(), c.hostOptions.end());
         args.insert(args.end(), {input, dir.File("host.mp2")});
         const auto result = Host(args);
-        ASSERT_TRUE(result.Succeeded()) << result.output;
+        ASSERT_TRUE(result.Succeeded()) << result.out;
         EXPECT_TRUE(ReadBytes(dir.File("host.mp2")) == reference);
-        EXPECT_TRUE(Contains(result.output, "estimated size: ") && Contains(result.output, "Audio Layer II"))
-            << result.output;
-        EXPECT_FALSE(Contains(result.output, "converting") || Contains(result.output, "encoding [")) << result.output;
+        EXPECT_TRUE(Contains(result.out, "estimated size: ") && Contains(result.out, "Audio Layer II"))
+            << result.out;
+        EXPECT_FALSE(Contains(result.out, "converting") || Contains(result.out, "encoding [")) << result.out;
     }
 }
 
@@ -155,7 +155,7 @@ TEST_F(Writer, EverySampleFormatCodeGivesTheConvertedSamples) {
     for (const auto& [wav, format, expected] :
          {std::tuple{"in24.wav", "s24", &reference24}, {"inf.wav", "f32", &referenceFloat}}) {
         const auto result = Host({"encode", "-q", "-y", "--format", format, dir.File(wav), dir.File("host.mp2")});
-        EXPECT_TRUE(result.Succeeded()) << result.output;
+        EXPECT_TRUE(result.Succeeded()) << result.out;
         EXPECT_TRUE(ReadBytes(dir.File("host.mp2")) == *expected) << format;
     }
 }
@@ -192,11 +192,11 @@ TEST_F(Writer, OpenFailuresShowTheMessageWithTheErrorCode) {
     WriteWav(dir.File("in.wav"), audio, 2, 44100);
     auto result = Host({"encode", "-q", "--no-conform", "-b", "8", dir.File("in.wav"), dir.File("host-refused.mp2")});
     EXPECT_EQ(result.ExitCode(), 1);
-    EXPECT_TRUE(Contains(result.output, OpenFailure(1, dir.File("host-refused.mp2")))) << result.output;
+    EXPECT_TRUE(Contains(result.out, OpenFailure(1, dir.File("host-refused.mp2")))) << result.out;
     EXPECT_FALSE(fs::exists(dir.File("host-refused.mp2")));
     result = Host({"encode", dir.File("in.wav"), dir.File("no/such/folder/x.mp2")});
     EXPECT_EQ(result.ExitCode(), 1);
-    EXPECT_TRUE(Contains(result.output, "cannot create a file in '" + dir.File("no/such/folder") + "'")) << result.output;
+    EXPECT_TRUE(Contains(result.out, "cannot create a file in '" + dir.File("no/such/folder") + "'")) << result.out;
 }
 
 TEST_F(Writer, ReplacesAnExistingFileAndRefusedBlocksLeaveNothingBehind) {
@@ -297,9 +297,9 @@ TEST_F(Writer, AFullDiskRaisesOutOfTheModuleAndKeepsEveryByteWritten) {
     };
     for (const char* input : {"in.wav", "short.wav"}) {
         const auto result = Host({"encode", "-b", "320", dir.File(input), dir.File("host-full.mp2")}, LimitFileSize);
-        EXPECT_EQ(result.ExitCode(), 1) << result.output;
-        EXPECT_TRUE(Contains(result.output, "File too large") && Contains(result.output, "the unfinished file was removed"))
-            << result.output;
+        EXPECT_EQ(result.ExitCode(), 1) << result.out;
+        EXPECT_TRUE(Contains(result.out, "File too large") && Contains(result.out, "the unfinished file was removed"))
+            << result.out;
         EXPECT_TRUE(onlyInputsLeft()) << input;
     }
     EXPECT_TRUE(shortReference.size() > kLimit);
@@ -312,10 +312,10 @@ TEST(WriterHost, EncodeDrawsAProgressBarOnATerminalOnly) {
     const std::string command = std::string("'") + SOVA_HOST_PATH + "' --module '" + SOVA_MODULE_PATH + "' encode '" +
                                 dir.File("in.wav") + "' '" + dir.File("out.mp2") + "'";
     const auto result = RunProcess({"/usr/bin/script", "-qec", command, "/dev/null"});
-    ASSERT_TRUE(result.Succeeded()) << result.output;
-    EXPECT_TRUE(Contains(result.output, "encoding [")) << result.output;
-    EXPECT_TRUE(Contains(result.output, "] 100%\r\n")) << "the bar ends its own line";
-    EXPECT_TRUE(Contains(result.output, "\ndone: ")) << result.output;
+    ASSERT_TRUE(result.Succeeded()) << result.out;
+    EXPECT_TRUE(Contains(result.out, "encoding [")) << result.out;
+    EXPECT_TRUE(Contains(result.out, "] 100%\r\n")) << "the bar ends its own line";
+    EXPECT_TRUE(Contains(result.out, "\ndone: ")) << result.out;
 }
 
 TEST(WriterHost, EncodeConvertsWhatTheNegotiationChangesAndReportsErrorsInWords) {
@@ -323,10 +323,10 @@ TEST(WriterHost, EncodeConvertsWhatTheNegotiationChangesAndReportsErrorsInWords)
     // Six channels at 96000 Hz: the module asks for two channels at 48000 Hz.
     WriteWav(dir.File("six.wav"), TestSignal(96000, 6, 96000), 6, 96000);
     auto result = Host({"encode", dir.File("six.wav"), dir.File("six.mp2")});
-    ASSERT_TRUE(result.Succeeded()) << result.output;
-    EXPECT_TRUE(Contains(result.output, "negotiated: 48000 Hz, 2 channels")) << result.output;
-    EXPECT_TRUE(Contains(result.output, "downmixing 6 channels to 2, resampling 96000 Hz to 48000 Hz"))
-        << result.output;
+    ASSERT_TRUE(result.Succeeded()) << result.out;
+    EXPECT_TRUE(Contains(result.out, "negotiated: 48000 Hz, 2 channels")) << result.out;
+    EXPECT_TRUE(Contains(result.out, "downmixing 6 channels to 2, resampling 96000 Hz to 48000 Hz"))
+        << result.out;
     auto frames = ParseFrames(ReadBytes(dir.File("six.mp2")));
     ASSERT_TRUE(frames.has_value());
     EXPECT_EQ(frames->front().sampleRate, 48000);
@@ -336,8 +336,8 @@ TEST(WriterHost, EncodeConvertsWhatTheNegotiationChangesAndReportsErrorsInWords)
     // 32 kbit/s at 44100 Hz becomes MPEG-2 at 16000 Hz, handed over as floats.
     WriteWav(dir.File("mono.wav"), TestSignal(44100, 1, 44100), 1, 44100);
     result = Host({"encode", "-b", "32", "--format", "f32", dir.File("mono.wav"), dir.File("low.mp2")});
-    ASSERT_TRUE(result.Succeeded()) << result.output;
-    EXPECT_TRUE(Contains(result.output, "resampling 44100 Hz to 16000 Hz")) << result.output;
+    ASSERT_TRUE(result.Succeeded()) << result.out;
+    EXPECT_TRUE(Contains(result.out, "resampling 44100 Hz to 16000 Hz")) << result.out;
     frames = ParseFrames(ReadBytes(dir.File("low.mp2")));
     ASSERT_TRUE(frames.has_value());
     EXPECT_TRUE(frames->front().version == 2 && frames->front().sampleRate == 16000);
@@ -346,11 +346,11 @@ TEST(WriterHost, EncodeConvertsWhatTheNegotiationChangesAndReportsErrorsInWords)
     // Errors: words, a non-zero exit.
     result = Host({"encode", dir.File("absent.wav"), dir.File("x.mp2")});
     EXPECT_EQ(result.ExitCode(), 1);
-    EXPECT_TRUE(Contains(result.output, "cannot read")) << result.output;
+    EXPECT_TRUE(Contains(result.out, "cannot read")) << result.out;
     result = Host({"encode", "--dialog", dir.File("mono.wav"), dir.File("dialog.mp2")},
                   [] { unsetenv("DISPLAY"), unsetenv("WAYLAND_DISPLAY"), unsetenv("QT_QPA_PLATFORM"); });
     EXPECT_EQ(result.ExitCode(), 1);
-    EXPECT_TRUE(Contains(result.output, "no display to show the settings dialog on")) << result.output;
+    EXPECT_TRUE(Contains(result.out, "no display to show the settings dialog on")) << result.out;
     EXPECT_FALSE(fs::exists(dir.File("dialog.mp2")));
     EXPECT_NE(Host({"encode", "--format", "s12", dir.File("mono.wav"), dir.File("x.mp2")}).ExitCode(), 0);
 }
@@ -369,11 +369,11 @@ TEST(WriterHost, ConvertEncodesEveryFileInParallelAndReportsTheOnesThatFail) {
     args.push_back(dir.File("again/track0.wav")); // would land on out/track0.mp2 as well
 
     const auto result = Host(args);
-    EXPECT_EQ(result.ExitCode(), 1) << result.output;
-    EXPECT_TRUE(Contains(result.output, "converted 4 of 6 files")) << result.output;
-    EXPECT_TRUE(Contains(result.output, "again/track0.wav FAILED: ")) << result.output;
-    EXPECT_TRUE(Contains(result.output, "is saved to the same file")) << result.output;
-    EXPECT_TRUE(Contains(result.output, "broken.wav FAILED: ")) << result.output;
+    EXPECT_EQ(result.ExitCode(), 1) << result.out;
+    EXPECT_TRUE(Contains(result.out, "converted 4 of 6 files")) << result.out;
+    EXPECT_TRUE(Contains(result.out, "again/track0.wav FAILED: ")) << result.out;
+    EXPECT_TRUE(Contains(result.out, "is saved to the same file")) << result.out;
+    EXPECT_TRUE(Contains(result.out, "broken.wav FAILED: ")) << result.out;
     for (const std::string name : {"track0", "track1", "track2", "track3"})
         EXPECT_TRUE(ReadBytes(dir.File("out/" + name + ".mp2")) ==
                     TwolameReference(dir.File(name + ".wav"), Twolame({"-b", "224"}), dir.File(name + "-ref.mp2")))

@@ -183,7 +183,9 @@ TEST_F(SovaHost, NoPartialOutputAndNoExistingFileLost) {
         for (const std::string& name : Listing(dir)) count += name.size() > 5 && name.ends_with(".part");
         return count;
     };
-    while (temporaries() < 2) usleep(1000); // the output's and the input copy
+    // The output's and the input copy; a bound, so that a sova-host that failed early cannot hang the test.
+    for (int waited = 0; temporaries() < 2 && waited < 30000; ++waited) usleep(1000);
+    EXPECT_EQ(temporaries(), 2) << "sova-host made no temporary files within 30 s";
     kill(pid, SIGINT);
     int status = 0;
     waitpid(pid, &status, 0);

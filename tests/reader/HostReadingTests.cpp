@@ -91,7 +91,8 @@ TEST(SovaHostVerify, DamageIsFoundCountedAndFailsTheJobUnlessAccepted) {
     EXPECT_EQ(run.exitCode, 1);
     const size_t lost = run.err.find("frames (");
     EXPECT_TRUE(Contains(run.err, "Damaged.mp2: damaged at 0.7") && lost != std::string::npos &&
-                Contains(run.err, "lost (--keep-going accepts a damaged stream)")) << run.err;
+                Contains(run.err, "lost; " + out.string() + " was not written (--keep-going keeps")) << run.err;
+    EXPECT_FALSE(fs::exists(out)) << "a failed job leaves no output";
     run = RunHostCapturing("decode --keep-going " + Quote(damaged) + " " + Quote(out));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(Contains(run.err, "damaged at 0.7")) << run.err;

@@ -130,10 +130,13 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
 
     const int64_t total = report.delivered;
     if (report.Damaged()) {
+        const std::string kept = arguments.keepGoing
+                                     ? ""
+                                     : fmt::format("; {} was not written (--keep-going keeps what could be decoded)",
+                                                   arguments.output);
         std::fprintf(stderr, "sova-host: %s: %s%s\n", arguments.input.c_str(),
-                     DamageInWords(report, format.sampleRate).c_str(),
-                     arguments.keepGoing ? "" : " (--keep-going accepts a damaged stream)");
-        if (!arguments.keepGoing) return 1; // the output is not kept either
+                     DamageInWords(report, format.sampleRate).c_str(), kept.c_str());
+        if (!arguments.keepGoing) return 1; // the temporary file goes with target
     }
     try {
         target->Commit();

@@ -65,6 +65,12 @@ TEST(SovaHostInfo, PlainTermsJsonAndRefusalsInWords) {
         lineStart = lineEnd + 1;
     }
     EXPECT_EQ(lineStart, json.out.size()) << "one line per file";
+
+    // A name that is not UTF-8 cannot reach the module: refused in words, and the JSON stays UTF-8.
+    const fs::path latin1 = WorkFolder() / "r\xe9sum\xe9.mp2";
+    fs::copy_file(lsf, latin1);
+    const HostRun odd = RunHostCapturing("info --json " + Quote(latin1));
+    EXPECT_TRUE(Contains(odd.out, "r\\ufffdsum\\ufffd.mp2\",\"error\":\"unreadable\"")) << odd.out;
 }
 
 TEST(SovaHostVerify, DamageIsFoundCountedAndFailsTheJobUnlessAccepted) {

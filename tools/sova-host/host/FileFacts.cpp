@@ -8,11 +8,17 @@
 #include <fmt/format.h>
 
 #include "host/SettingsText.h"
+#include "host/Utf8.h"
 
 namespace sovahost {
 namespace {
 // Why a file cannot be read at all, before the module is asked; empty when it can.
 bool RefusedBeforeOpening(FileFacts& facts) {
+    if (!IsUtf8(facts.path)) { // the module takes paths as UTF-16, converted from UTF-8
+        facts.refusalKind = "unreadable";
+        facts.refusal = "unreadable: the path is not UTF-8, which the plug-in needs; rename it";
+        return true;
+    }
     std::error_code error;
     const auto status = std::filesystem::status(facts.path, error);
     if (!std::filesystem::exists(status)) {

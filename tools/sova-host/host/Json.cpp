@@ -2,21 +2,9 @@
 
 #include <fmt/format.h>
 
-namespace sovahost {
-namespace {
-// Length of the valid UTF-8 sequence at text[at], 0 when it is not one.
-size_t Utf8SequenceAt(const std::string& text, size_t at) {
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || at + length > text.size()) return 0;
-    for (size_t i = 1; i < length; ++i)
-        if ((byte(at + i) & 0xC0) != 0x80) return 0;
-    if (length == 2 && lead < 0xC2) return 0; // overlong
-    return length;
-}
-} // namespace
+#include "host/Utf8.h"
 
+namespace sovahost {
 std::string JsonString(const std::string& value) {
     std::string out = "\"";
     for (size_t at = 0; at < value.size();) {

@@ -13,27 +13,10 @@
 
 #include <fmt/format.h>
 
+#include "host/Utf8.h"
+
 namespace sovahost {
 namespace {
-bool IsUtf8(const std::string& text) {
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t n = text.size();
-    for (size_t i = 0; i < n;) {
-        const unsigned char c = s[i];
-        const int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-        if (extra < 0 || i + static_cast<size_t>(extra) >= n) return false;
-        uint32_t point = extra == 0 ? c : c & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) return false;
-            point = (point << 6) | (s[i + k] & 0x3F);
-        }
-        static const uint32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
-        if (point < kLeast[extra] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return false;
-        i += static_cast<size_t>(extra) + 1;
-    }
-    return true;
-}
-
 // The path with bytes that are not printable ASCII shown as \xNN.
 std::string Printable(const std::string& path) {
     std::string out;

@@ -306,6 +306,15 @@ TEST_F(SovaHost, CommandLineConventions) {
         EXPECT_TRUE(Contains(run.err, "--help")) << run.err;
     }
     EXPECT_TRUE(Contains(run.err, "unknown command 'encdoe'")) << run.err;
+    run = Host({"encode", "a.wav"});
+    EXPECT_TRUE(Contains(run.err, "Try 'sova-host encode --help'")) << "the hint names the command's own help";
+
+    // MP2 is not written to a terminal.
+    const std::string command = std::string("'") + SOVA_HOST_PATH + "' --module '" + SOVA_MODULE_PATH + "' encode '" +
+                                dir.File("stereo.wav") + "' -";
+    run = testsupport::RunProcess({"/usr/bin/script", "-qec", command, "/dev/null"});
+    EXPECT_EQ(run.ExitCode(), 1);
+    EXPECT_TRUE(Contains(run.out, "standard output is a terminal")) << run.out;
 
     // Global options after the command, quiet and verbose everywhere.
     std::ofstream(dir.File("quiet.mp2")) << "replaced";

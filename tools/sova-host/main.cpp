@@ -13,6 +13,12 @@ constexpr int kUsageError = 2;
 
 // One line for a wrong command line, and where to read more.
 std::string UsageFailure(const CLI::App* app, const CLI::Error& error) {
+    // The help of the command being parsed, when the error came from one.
+    for (const CLI::App* sub = app; sub;) {
+        const auto chosen = sub->get_subcommands();
+        if (chosen.empty()) break;
+        app = sub = chosen.front();
+    }
     std::string command = app->get_name();
     for (const CLI::App* parent = app->get_parent(); parent; parent = parent->get_parent())
         command = parent->get_name() + " " + command;

@@ -66,6 +66,8 @@ OutputFile::OutputFile(std::string finalPath, bool overwrite, const std::vector<
         }
     }
     if (ToStandardOutput()) {
+        if (isatty(STDOUT_FILENO))
+            throw std::runtime_error("standard output is a terminal; redirect it to a file or a pipe for the audio");
         const char* tmp = std::getenv("TMPDIR");
         temp_ = std::make_unique<TempFile>(tmp && *tmp ? tmp : "/tmp", "sova-host.", ".part");
         return;

@@ -44,12 +44,14 @@ std::optional<Header> HeaderAt(const std::vector<uint8_t>& bytes, size_t at) {
     return header;
 }
 
-size_t AfterId3v2Tag(const std::vector<uint8_t>& bytes) {
-    if (bytes.size() < 10 || bytes[0] != 'I' || bytes[1] != 'D' || bytes[2] != '3') return 0;
-    const size_t size = (size_t{bytes[6]} << 21) | (size_t{bytes[7]} << 14) | (size_t{bytes[8]} << 7) | bytes[9];
-    return 10 + size + ((bytes[5] & 0x10) ? 10 : 0); // a footer adds 10 bytes
-}
 } // namespace
+
+size_t Id3v2TagSize(const std::vector<uint8_t>& head) {
+    if (head.size() < 10 || head[0] != 'I' || head[1] != 'D' || head[2] != '3') return 0;
+    const size_t size = (size_t{head[6] & 0x7Fu} << 21) | (size_t{head[7] & 0x7Fu} << 14) |
+                        (size_t{head[8] & 0x7Fu} << 7) | (head[9] & 0x7Fu);
+    return 10 + size + ((head[5] & 0x10) ? 10 : 0); // a footer adds 10 bytes
+}
 
 std::optional<FrameHeaders> ReadFrameHeaders(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -57,13 +59,15 @@ std::optional<FrameHeaders> ReadFrameHeaders(const std::string& path) {
     std::vector<uint8_t> head(10);
     in.read(reinterpret_cast<char*>(head.data()), 10);
     head.resize(static_cast<size_t>(in.gcount()));
-    const size_t start = AfterId3v2Tag(head);
     in.clear();
-    in.seekg(static_cast<std::streamoff>(start));
+    in.seekg(static_cast<std::streamoff>(Id3v2TagSize(head)));
     std::vector<uint8_t> bytes(kLookAt);
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     bytes.resize(static_cast<size_t>(in.gcount()));
+    return FrameHeadersIn(bytes);
+}
 
+std::optional<FrameHeaders> FrameHeadersIn(const std::vector<uint8_t>& bytes) {
     for (size_t at = 0; at + 4 <= bytes.size(); ++at) {
         const std::optional<Header> first = HeaderAt(bytes, at);
         if (!first || first->length == 0) continue;

@@ -3,8 +3,11 @@
 // by walking frame to frame from the first header that the next one confirms.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace sovahost {
 struct FrameHeaders {
@@ -16,4 +19,9 @@ struct FrameHeaders {
 
 // Empty when no two consecutive frames are found in the first 256 KiB after a tag.
 std::optional<FrameHeaders> ReadFrameHeaders(const std::string& path);
+// The same, on bytes that start after any tag.
+std::optional<FrameHeaders> FrameHeadersIn(const std::vector<uint8_t>& bytes);
+// The bytes an ID3v2 tag at the start takes (header, body and footer), from the file's first 10
+// bytes; 0 when there is none.
+size_t Id3v2TagSize(const std::vector<uint8_t>& head);
 } // namespace sovahost

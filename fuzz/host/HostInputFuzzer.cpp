@@ -1,0 +1,69 @@
+// Fuzzes what sova-host reads from untrusted files and command lines, on arbitrary bytes:
+// - the frame-header walk stays inside the bytes and reports only what a header can hold;
+// - JSON text made from any bytes is valid UTF-8, quoted, with no raw control characters, and
+//   well-formed text without quotes or backslashes comes through unchanged;
+// - the host's reading of a settings text accepts exactly the integer entries the module reads,
+//   with the same values (its warnings name what the module ignores, nothing else).
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <tsacore/utility/StringConversion.h>
+
+#include "host/FrameHeaders.h"
+#include "host/Json.h"
+#include "host/SettingsText.h"
+#include "host/Utf8.h"
+#include "settings/PropertyMap.h"
+
+namespace {
+void Require(bool condition) {
+    if (!condition) std::abort();
+}
+
+void CheckFrameHeaders(const std::vector<uint8_t>& bytes) {
+    (void)sovahost::Id3v2TagSize(bytes);
+    if (const auto found = sovahost::FrameHeadersIn(bytes)) {
+        Require(found->layer >= 1 && found->layer <= 3);
+        Require(found->version == "1" || found->version == "2" || found->version == "2.5");
+        Require(found->framesWalked >= 1 && found->framesWalked <= 64);
+    }
+}
+
+void CheckJson(const std::string& text) {
+    const std::string json = sovahost::JsonString(text);
+    Require(json.size() >= 2 && json.front() == '"' && json.back() == '"');
+    Require(sovahost::IsUtf8(json));
+    for (const unsigned char c : json) Require(c >= 0x20);
+    bool plain = sovahost::IsUtf8(text);
+    for (const unsigned char c : text) plain = plain && c >= 0x20 && c != '"' && c != '\\';
+    if (plain) Require(json == "\"" + text + "\"");
+}
+
+void CheckSettingsAgainstModule(const std::string& text) {
+    if (!sovahost::IsUtf8(text)) return; // the host hands the module UTF-8 text only
+    const std::map<std::string, std::string> host = sovahost::SettingsEntries(text);
+    sova::PropertyMap module;
+    module.FromText(tsacore::utility::UTF8to16(text));
+    for (const std::string& key : {"ATH", "BitsPerSecond", "CRC", "ChannelMode", "CompressionType", "Copy",
+                                   "EmphasisType", "Energy", "MPEGVersion", "Original", "PAMType", "PaddingType",
+                                   "ShowAdvanced"}) {
+        int32_t value = 0;
+        const bool moduleHas = module.GetInteger(tsacore::utility::UTF8to16(key), value);
+        const auto hostHas = host.find(key);
+        Require(moduleHas == (hostHas != host.end()));
+        if (moduleHas) Require(sovahost::SettingsNumber(host, key) == value);
+    }
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::vector<uint8_t> bytes(data, data + size);
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    CheckFrameHeaders(bytes);
+    CheckJson(text);
+    CheckSettingsAgainstModule(text);
+    return 0;
+}

@@ -263,15 +263,15 @@ TEST_F(SovaHost, CombinationsLayerTwoDoesNotAllowAreRefusedInWords) {
     MakeAudio(dir.File("mono.wav"), 48000, 1);
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"-b", "144", dir.File("stereo.wav")},
-         "144 kbit/s is not allowed for stereo (automatic) at 44100 Hz (MPEG-1 Layer II); allowed: 64, 96, 112, 128, "
+         "144 kbit/s is not allowed for stereo (automatic) at 44100 Hz (MPEG-1 Layer II); allowed there: 64, 96, 112, 128, "
          "160, 192, 224, 256, 320, 384 kbit/s"},
         {{"-b", "224", dir.File("mono.wav")},
-         "224 kbit/s is not allowed for mono at 48000 Hz (MPEG-1 Layer II); allowed: 32, 48, 56, 64, 80, 96, 112, "
+         "224 kbit/s is not allowed for mono at 48000 Hz (MPEG-1 Layer II); allowed there: 32, 48, 56, 64, 80, 96, 112, "
          "128, 160, 192 kbit/s"},
         {{"-b", "56", "-m", "j", "--rate", "48000", dir.File("stereo.wav")},
          "56 kbit/s is not allowed for joint stereo at 48000 Hz"},
         {{"-b", "192", "--rate", "22050", dir.File("stereo.wav")},
-         "192 kbit/s is not allowed for stereo (automatic) at 22050 Hz (MPEG-2 LSF Layer II); allowed: 8, 16, 24"},
+         "192 kbit/s is not allowed for stereo (automatic) at 22050 Hz (MPEG-2 LSF Layer II); allowed there: 8, 16, 24"},
     };
     for (const auto& [options, message] : cases) {
         std::vector<std::string> args{"encode"};

@@ -181,11 +181,16 @@ void AgreeOnFormat(const HostModule& plugIn, MessageSink& sink, const EncodeOpti
         description.clear(); // the negotiation described another rate
     } else if (format.sampleRate != proposedRate) {
         say(fmt::format("note: {} kbit/s cannot be written at {} Hz; encoding at {} Hz ({})", kbps, proposedRate,
-                        format.sampleRate, MpegVersionName(format.sampleRate)));
+                        format.sampleRate, layer2::VersionName(format.sampleRate)));
     }
-    const std::string refused = RefusedCombination(SettingsValue(ToUtf8(format.settingsText), "BitsPerSecond", 192),
-                                                   format.sampleRate, format.channelCount,
-                                                   SettingsValue(ToUtf8(format.settingsText), "ChannelMode", -1));
+    const int32_t modeValue = SettingsValue(ToUtf8(format.settingsText), "ChannelMode", -1);
+    const bool mono = modeValue == 3 || (modeValue == -1 && format.channelCount == 1);
+    const std::string refused = layer2::Refusal(SettingsValue(ToUtf8(format.settingsText), "BitsPerSecond", 192),
+                                                format.sampleRate, mono, mono              ? "mono"
+                                                      : modeValue == 0 ? "stereo"
+                                                      : modeValue == 1 ? "joint stereo"
+                                                      : modeValue == 2 ? "dual channel"
+                                                                       : "stereo (automatic)");
     if (!refused.empty()) throw std::runtime_error(refused);
     // The version the description names follows the rate, as in the settings dialog.
     const int32_t version = ExpectedMpegVersion(format.sampleRate);

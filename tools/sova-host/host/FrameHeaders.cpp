@@ -5,19 +5,25 @@
 #include <iterator>
 #include <vector>
 
+#include "host/LayerTwoRules.h"
+
 namespace sovahost {
 namespace {
 constexpr size_t kLookAt = 256 * 1024;
 constexpr int kFramesToWalk = 64;
 
-// kbit/s by bitrate index; [MPEG-1 ? 0 : 1][layer - 1].
-constexpr int kBitrates[2][3][15] = {
+// kbit/s by bitrate index for layers I and III; Layer II's come from the Layer II rules.
+// [MPEG-1 ? 0 : 1][0 layer I, 1 layer III].
+constexpr int kOtherLayerBitrates[2][2][15] = {
     {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
      {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
     {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+
+int BitrateOf(bool mpeg1, int layer, int index) {
+    if (layer == 2) return layer2::BitrateOfIndex(mpeg1, index);
+    return kOtherLayerBitrates[mpeg1 ? 0 : 1][layer == 1 ? 0 : 1][index];
+}
 constexpr int kRates[3] = {44100, 48000, 32000}; // MPEG-1; halved for MPEG-2, quartered for 2.5
 
 struct Header {
@@ -34,7 +40,7 @@ std::optional<Header> HeaderAt(const std::vector<uint8_t>& bytes, size_t at) {
     Header header{versionBits, 4 - layerBits, 0, kRates[rateIndex], (bytes[at + 2] & 2) != 0, 0};
     const bool mpeg1 = versionBits == 3;
     if (!mpeg1) header.rate /= versionBits == 2 ? 2 : 4;
-    header.bitrate = kBitrates[mpeg1 ? 0 : 1][header.layer - 1][bitrateIndex];
+    header.bitrate = BitrateOf(mpeg1, header.layer, bitrateIndex);
     if (header.bitrate == 0) return header; // free format: no length to walk by
     const int pad = header.padding ? 1 : 0;
     if (header.layer == 1)

@@ -1,48 +1,76 @@
 #include "host/LayerTwoRules.h"
 
 #include <algorithm>
-#include <vector>
 
 #include <fmt/format.h>
 
-namespace sovahost {
+namespace sovahost::layer2 {
 namespace {
-const char* ModeName(int32_t mode, bool mono) {
-    if (mono) return "mono";
-    switch (mode) {
-    case 0: return "stereo";
-    case 1: return "joint stereo";
-    case 2: return "dual channel";
-    default: return "stereo (automatic)";
-    }
-}
+// kbit/s by header bitrate index 1..14: [0] MPEG-1, [1] MPEG-2 LSF.
+constexpr int32_t kBitrates[2][14] = {{32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+                                      {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};
 
-bool IsMpegRate(int32_t rate) {
-    for (int32_t allowed : {16000, 22050, 24000, 32000, 44100, 48000})
-        if (rate == allowed) return true;
-    return false;
+// MPEG-1 Layer II: the lowest bitrates are for mono only, the highest for two channels only.
+bool Mpeg1ModeAllows(int32_t kbps, bool mono) {
+    if (mono) return kbps <= 192;
+    return kbps != 32 && kbps != 48 && kbps != 56 && kbps != 80;
 }
 } // namespace
 
-const char* MpegVersionName(int32_t rate) { return rate >= 32000 ? "MPEG-1" : "MPEG-2 LSF"; }
+bool IsMpegRate(int32_t rate) { return std::find(kRates.begin(), kRates.end(), rate) != kRates.end(); }
 
-std::string RefusedCombination(int32_t kbps, int32_t rate, int32_t channels, int32_t channelMode) {
-    if (!IsMpegRate(rate))
-        return fmt::format("{} Hz is not an MPEG Audio Layer II sample rate (allowed: 16000, 22050, 24000, 32000, "
-                           "44100, 48000 Hz)", rate);
-    const bool mono = channelMode == 3 || (channelMode == -1 && channels == 1);
-    std::vector<int32_t> allowed;
-    if (rate >= 32000) {
-        for (int32_t value : {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384}) {
-            if (mono && value >= 224) continue;
-            if (!mono && (value == 32 || value == 48 || value == 56 || value == 80)) continue;
-            allowed.push_back(value);
-        }
-    } else {
-        allowed = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
-    }
-    if (std::find(allowed.begin(), allowed.end(), kbps) != allowed.end()) return {};
-    return fmt::format("{} kbit/s is not allowed for {} at {} Hz ({} Layer II); allowed: {} kbit/s", kbps,
-                       ModeName(channelMode, mono), rate, MpegVersionName(rate), fmt::join(allowed, ", "));
+bool IsMpeg1Rate(int32_t rate) { return rate >= 32000; }
+
+const char* VersionName(int32_t rate) { return IsMpeg1Rate(rate) ? "MPEG-1" : "MPEG-2 LSF"; }
+
+int32_t BitrateOfIndex(bool mpeg1, int index) {
+    return index >= 1 && index <= 14 ? kBitrates[mpeg1 ? 0 : 1][index - 1] : 0;
 }
-} // namespace sovahost
+
+std::vector<int32_t> AllowedBitrates(int32_t rate, bool mono) {
+    std::vector<int32_t> allowed;
+    if (!IsMpegRate(rate)) return allowed;
+    const bool mpeg1 = IsMpeg1Rate(rate);
+    for (int32_t kbps : kBitrates[mpeg1 ? 0 : 1])
+        if (!mpeg1 || Mpeg1ModeAllows(kbps, mono)) allowed.push_back(kbps);
+    return allowed;
+}
+
+bool Allows(int32_t kbps, int32_t rate, bool mono) {
+    const std::vector<int32_t> allowed = AllowedBitrates(rate, mono);
+    return std::find(allowed.begin(), allowed.end(), kbps) != allowed.end();
+}
+
+std::vector<int32_t> RatesAllowing(int32_t kbps, bool mono) {
+    std::vector<int32_t> rates;
+    for (int32_t rate : kRates)
+        if (Allows(kbps, rate, mono)) rates.push_back(rate);
+    return rates;
+}
+
+int32_t DefaultBitrate(int32_t rate, bool mono) {
+    if (IsMpeg1Rate(rate)) return mono ? 96 : 192;
+    return mono ? 48 : 96;
+}
+
+int32_t OutputRateFor(int32_t sourceRate) {
+    for (int32_t rate : kRates)
+        if (rate >= sourceRate) return rate;
+    return kRates.back();
+}
+
+std::string Refusal(int32_t kbps, int32_t rate, bool mono, const std::string& modeName) {
+    if (!IsMpegRate(rate))
+        return fmt::format("{} Hz is not an MPEG Audio Layer II sample rate (allowed: {} Hz)", rate,
+                           fmt::join(kRates, ", "));
+    if (Allows(kbps, rate, mono)) return {};
+    std::string text = fmt::format("{} kbit/s is not allowed for {} at {} Hz ({} Layer II); allowed there: {} kbit/s",
+                                   kbps, modeName, rate, VersionName(rate), fmt::join(AllowedBitrates(rate, mono), ", "));
+    const std::vector<int32_t> rates = RatesAllowing(kbps, mono);
+    if (rates.empty())
+        text += fmt::format("; {} kbit/s is not a Layer II bitrate for {} at any rate", kbps, modeName);
+    else
+        text += fmt::format("; {} kbit/s needs --rate {}", kbps, fmt::join(rates, " or --rate "));
+    return text;
+}
+} // namespace sovahost::layer2

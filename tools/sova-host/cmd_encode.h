@@ -28,7 +28,7 @@ struct EncodeOptions {
     bool nonCopyright = false;
     bool original = false;
     bool nonOriginal = false;                // -o
-    std::string sampleFormat = "s16";        // u8, s16, s24, f32
+    std::string sampleFormat = "auto";       // auto, u8, s16, s24, f32
     int64_t blockFrames = 16384;             // frames per selector 18
     bool skipConform = false;                // hand the settings straight to selector 17
     bool dialog = false;                     // edit the settings in the plug-in's dialog first

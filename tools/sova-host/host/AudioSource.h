@@ -1,22 +1,23 @@
-// An input audio file, delivered in blocks of host samples (one buffer per channel, in a
-// sample format code of the protocol): straight from libsndfile when the target keeps the
-// file's rate and channel count, otherwise through a float downmix and libsoxr.
+// An input audio file read with libsndfile, in interleaved frames at the file's own precision:
+// 16-bit integers for files of 16 bits or fewer, 32-bit float for everything else (24- and 32-bit
+// integers, float, double, and compressed formats such as FLAC, MP3 and Ogg).
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <sndfile.h>
-#include <soxr.h>
 
-#include <sova/SampleFormatCode.h>
+#include "host/DeclaredLength.h"
 
 namespace sovahost {
 class AudioSource {
 public:
-    // Opens path with libsndfile; shownName is how messages name the file. Throws
-    // std::runtime_error when libsndfile cannot read it.
+    // Opens path; shownName is how messages name the file ("standard input" for a spool).
+    // Throws std::runtime_error with the reason in words: missing, a folder, not audio, no
+    // samples, a sample rate below 1000 Hz.
     AudioSource(const std::string& path, const std::string& shownName);
     ~AudioSource();
     AudioSource(const AudioSource&) = delete;
@@ -25,27 +26,24 @@ public:
     int32_t Rate() const { return info_.samplerate; }
     int32_t Channels() const { return info_.channels; }
     int64_t Frames() const { return info_.frames; }
+    // "24-bit PCM WAV", "FLAC 16-bit", "MPEG Layer III"...
+    std::string FormatName() const;
+    // True when every sample is an integer of 16 bits or fewer, so 16-bit samples carry it exactly.
+    bool FitsInt16() const;
+    // libsndfile's SF_CHANNEL_MAP_* role of each channel, empty when the file names none.
+    std::vector<int> ChannelRoles();
+    // Set when the header promises more samples than the file holds.
+    const std::optional<CutShort>& CutShortBy() const { return cutShort_; }
 
-    // Sets the format blocks are delivered in; returns what the conversion does, in words
-    // (empty when the audio passes unchanged). Called once, before the first Read.
-    std::string Target(int32_t rate, int32_t channels, int32_t code);
-    // Fills each channel buffer with up to `frames` samples; returns the frames delivered
-    // (0 at the end).
-    int64_t Read(int64_t frames, std::vector<std::vector<uint8_t>>& buffers);
-
+    // Up to `frames` interleaved frames; returns the frames read (0 at the end). ReadFloat throws
+    // std::runtime_error naming the sample when one is not a finite number.
+    int64_t ReadFloat(float* out, int64_t frames);
+    int64_t ReadShort(int16_t* out, int64_t frames);
 private:
-    int64_t ReadDirect(int64_t frames, std::vector<std::vector<uint8_t>>& buffers);
-    void BuildMix();
-    void Refill(int64_t frames);
-    void StoreFloat(float value, uint8_t* out, int64_t index) const;
-
+    std::string shown_;
     SF_INFO info_{};
     SNDFILE* file_ = nullptr;
-    int32_t rate_ = 0, channels_ = 0, code_ = sova::sdk::kSampleInt16;
-    bool converting_ = false, drained_ = false;
-    soxr_t resampler_ = nullptr;
-    std::vector<float> mix_, floats_, pending_;
-    std::vector<int32_t> ints_;
-    std::vector<int16_t> shorts_;
+    int64_t position_ = 0; // frames read so far
+    std::optional<CutShort> cutShort_;
 };
 } // namespace sovahost

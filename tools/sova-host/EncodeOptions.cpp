@@ -1,0 +1,126 @@
+// The options of `encode` (and `convert`, which hands them on to one `encode` per file): how they
+// read on the command line, and how they are written back for a child.
+#include <algorithm>
+#include <cmath>
+
+#include <fmt/format.h>
+
+#include "cmd_encode.h"
+#include "host/LayerTwoRules.h"
+#include "host/SettingsText.h"
+
+namespace sovahost {
+namespace {
+// Every bitrate some Layer II rate allows, ascending.
+std::vector<int32_t> LayerTwoBitrates() {
+    std::vector<int32_t> all;
+    for (int32_t rate : layer2::kRates)
+        for (bool mono : {false, true})
+            for (int32_t kbps : layer2::AllowedBitrates(rate, mono))
+                if (std::find(all.begin(), all.end(), kbps) == all.end()) all.push_back(kbps);
+    std::sort(all.begin(), all.end());
+    return all;
+}
+
+// "128k" as ffmpeg users type it reads as 128.
+std::string WithoutKilo(std::string& text) {
+    if (!text.empty() && (text.back() == 'k' || text.back() == 'K')) text.pop_back();
+    return {};
+}
+} // namespace
+
+void AddEncodeOptions(CLI::App& command, EncodeOptions& options) {
+    command.add_option("--settings", options.settingsText,
+                       "Starting settings text: 'Key:0:value;' entries, e.g. 'BitsPerSecond:0:128;ChannelMode:0:1;'; "
+                       "keys: " + KnownSettingsKeys() + ". The options below override it; unknown keys and "
+                       "malformed entries are warned about, values that cannot be written are refused "
+                       "(default: the plug-in's preferred settings)");
+    command.add_option("--rate", options.rate,
+                       "Output sample rate in Hz, resampled with libsoxr (default: the input's when it is an MPEG "
+                       "rate, else the next MPEG rate above it, 48000 above 48000)")
+        ->check(CLI::IsMember(std::vector<int32_t>(layer2::kRates.begin(), layer2::kRates.end())));
+    command.add_option("--channels", options.channels,
+                       "Output channels, downmixed or copied as needed (default: what -m needs, else the input's, "
+                       "two at most; 5.1 is downmixed by ITU-R BS.775)")
+        ->check(CLI::IsMember({1, 2}));
+    command.add_option("-b,--bitrate", options.bitrate,
+                       fmt::format("Bitrate in kbit/s ('128' or '128k'). Layer II allows at 32/44.1/48 kHz: mono {}; "
+                                   "stereo {}; at 16/22.05/24 kHz: {} (default: 192 stereo, 96 mono at 32 kHz and up; "
+                                   "96 stereo, 48 mono below, as twolame)",
+                                   fmt::join(layer2::AllowedBitrates(48000, true), ","),
+                                   fmt::join(layer2::AllowedBitrates(48000, false), ","),
+                                   fmt::join(layer2::AllowedBitrates(24000, false), ",")))
+        ->transform(CLI::Validator(WithoutKilo, "", "kbit/s"))
+        ->check(CLI::IsMember(LayerTwoBitrates()));
+    command.add_option("-m,--mode", options.mode,
+                       "Channel mode: (s)tereo, (j)oint, (d)ual, (m)ono or (a)uto (default: a, mono for one channel "
+                       "and stereo for two)")
+        ->check(CLI::IsMember({"s", "j", "d", "m", "a", "stereo", "joint", "dual", "mono", "auto"}));
+    command.add_option("-P,--psyc-mode", options.psymodel, "Psychoacoustic model -1 to 4 (default: 1)")->check(CLI::Range(-1, 4));
+    command.add_option("-l,--ath", options.ath, "ATH level, used by models 3 and 4 (default: 0)")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                float value = 0.0f;
+                return CLI::detail::lexical_cast(text, value) && std::isfinite(value) ? std::string()
+                                                                                       : "the ATH level must be a finite number";
+            },
+            "NUMBER"));
+    command.add_option("-e,--deemphasis", options.emphasis, "Emphasis: (n)one, (5)0/15 us or (c)citt (default: n)")
+        ->check(CLI::IsMember({"n", "5", "c"}));
+    command.add_flag("-p,--protect", options.protect, "Enable CRC error protection");
+    command.add_flag("-d,--padding", options.padding, "Enable frame padding");
+    command.add_flag("-E,--energy", options.energy, "Turn on energy level extensions");
+    command.add_flag("-c,--copyright", options.copyright, "Mark as copyright");
+    command.add_flag("--non-copyright", options.nonCopyright, "Mark as non-copyright (the default)");
+    command.add_flag("--original", options.original, "Mark as original");
+    command.add_flag("-o,--non-original", options.nonOriginal, "Mark as non-original (the default)");
+    command.add_flag("--dialog", options.dialog, "Edit the settings in the plug-in's dialog first");
+    command.add_flag("--no-progress", options.noProgress, "Never draw a progress bar");
+    const char* developer = "Developer options (protocol testing)";
+    command.add_option("--format", options.sampleFormat,
+                       "Sample format handed to the plug-in (auto: 16-bit for sources of 16 bits or fewer, else 32-bit "
+                       "float)")
+        ->check(CLI::IsMember({"auto", "u8", "s16", "s24", "f32"}))
+        ->capture_default_str()
+        ->group(developer);
+    command.add_option("--block", options.blockFrames, "Frames per block handed to the plug-in")
+        ->check(CLI::Range(int64_t(1), int64_t(1) << 24))
+        ->capture_default_str()
+        ->group(developer);
+    command.add_flag("--no-conform", options.skipConform,
+                     "Skip the format negotiation and the host's checks; hand the settings straight to the writer")
+        ->group(developer);
+}
+
+std::vector<std::string> EncodeArguments(const EncodeOptions& options) {
+    std::vector<std::string> args;
+    const auto value = [&args](const char* name, const std::string& text) {
+        args.emplace_back(name);
+        args.push_back(text);
+    };
+    const auto flag = [&args](const char* name, bool on) {
+        if (on) args.emplace_back(name);
+    };
+    if (!options.settingsText.empty()) value("--settings", options.settingsText);
+    if (options.rate) value("--rate", std::to_string(*options.rate));
+    if (options.channels) value("--channels", std::to_string(*options.channels));
+    if (options.bitrate) value("--bitrate", std::to_string(*options.bitrate));
+    if (options.mode) value("--mode", *options.mode);
+    if (options.psymodel) value("--psyc-mode", std::to_string(*options.psymodel));
+    if (options.ath) value("--ath", fmt::format("{}", *options.ath));
+    if (options.emphasis) value("--deemphasis", *options.emphasis);
+    flag("--protect", options.protect);
+    flag("--padding", options.padding);
+    flag("--energy", options.energy);
+    flag("--copyright", options.copyright);
+    flag("--non-copyright", options.nonCopyright);
+    flag("--original", options.original);
+    flag("--non-original", options.nonOriginal);
+    value("--format", options.sampleFormat);
+    value("--block", std::to_string(options.blockFrames));
+    flag("--no-conform", options.skipConform);
+    flag("--dialog", options.dialog);
+    flag("--no-progress", options.noProgress);
+    return args;
+}
+} // namespace sovahost

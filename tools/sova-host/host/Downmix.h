@@ -1,0 +1,29 @@
+// The matrix from a source's channels to the one or two channels of an MP2 file. Two outputs
+// follow ITU-R BS.775: front left and right at 0 dB, centre and surrounds at -3 dB, the LFE
+// dropped; the whole matrix is then scaled down so that full-scale input cannot clip. One output
+// is the mean of those two. A mono source is copied to both outputs of a two-channel file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sovahost {
+class Downmix {
+public:
+    // roles: libsndfile's SF_CHANNEL_MAP_* value per source channel, or empty when the file names
+    // none (the WAVE order is assumed then: L, R, C, LFE, Ls, Rs, ...).
+    Downmix(int32_t inputs, int32_t outputs, const std::vector<int>& roles);
+
+    // What the matrix does, in words, for the line that announces the conversion.
+    const std::string& Words() const { return words_; }
+    // weight of source channel `in` in output `out`
+    float Weight(int32_t out, int32_t in) const { return weights_[static_cast<size_t>(out * inputs_ + in)]; }
+    // Mixes `frames` interleaved source frames into interleaved output frames.
+    void Apply(const float* in, int64_t frames, float* out) const;
+private:
+    int32_t inputs_, outputs_;
+    std::vector<float> weights_; // outputs_ rows of inputs_ weights
+    std::string words_;
+};
+} // namespace sovahost

@@ -1,0 +1,11 @@
+// An MP2 output whose name says it is another format (out.flac, out.wav) would mislead every
+// program that trusts the extension; such names are refused.
+#pragma once
+
+#include <string>
+
+namespace sovahost {
+// Empty when the name suits a raw MPEG Audio Layer II stream (.mp2, .mpa, ..., no or an unknown
+// extension, "-"); otherwise why not, in words.
+std::string OutputNameProblem(const std::string& path);
+} // namespace sovahost

@@ -1,0 +1,106 @@
+#include "host/SampleFeed.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include <fmt/format.h>
+#include <sova/SampleFormatCode.h>
+
+namespace sovahost {
+using namespace sova::sdk;
+
+namespace {
+constexpr int64_t kReadFrames = 8192; // source frames per refill: bounds the feed's memory
+
+// A float in [-1, 1] as `code` stores it (developer formats only); NaN never reaches here.
+void StoreConverted(float value, int32_t code, uint8_t* out, int64_t index) {
+    const auto scaled = [value](double scale, double low, double high) {
+        return std::clamp(std::nearbyint(static_cast<double>(value) * scale), low, high);
+    };
+    switch (code) {
+    case kSampleUInt8: out[index] = static_cast<uint8_t>(scaled(128.0, -128.0, 127.0) + 128.0); break;
+    case kSampleInt16: {
+        const auto sample = static_cast<int16_t>(scaled(32768.0, -32768.0, 32767.0));
+        std::memcpy(out + 2 * index, &sample, 2);
+        break;
+    }
+    case kSampleInt24: {
+        const auto sample = static_cast<int32_t>(scaled(8388608.0, -8388608.0, 8388607.0));
+        out[3 * index] = static_cast<uint8_t>(sample);
+        out[3 * index + 1] = static_cast<uint8_t>(sample >> 8);
+        out[3 * index + 2] = static_cast<uint8_t>(sample >> 16);
+        break;
+    }
+    default: std::memcpy(out + 4 * index, &value, 4); break;
+    }
+}
+} // namespace
+
+SampleFeed::SampleFeed(AudioSource& source, int32_t rate, int32_t channels, std::optional<int32_t> forcedCode)
+    : source_(source), channels_(channels) {
+    std::vector<std::string> steps;
+    if (channels != source.Channels()) {
+        mix_.emplace(source.Channels(), channels, source.ChannelRoles());
+        steps.push_back(mix_->Words());
+    }
+    if (rate != source.Rate()) {
+        resampler_ = std::make_unique<Resampler>(source.Rate(), rate, channels);
+        steps.push_back(fmt::format("resampling {} Hz to {} Hz with libsoxr", source.Rate(), rate));
+    }
+    const bool converting = !steps.empty();
+    // 16-bit samples pass a 16-bit-or-less source unchanged; anything else keeps its precision as float.
+    floatPath_ = converting || !source.FitsInt16() || (forcedCode && *forcedCode != kSampleInt16);
+    code_ = forcedCode.value_or(floatPath_ ? kSampleFloat32 : kSampleInt16);
+    conversion_ = fmt::format("{}", fmt::join(steps, ", "));
+}
+
+int64_t SampleFeed::Read(int64_t frames, std::vector<std::vector<uint8_t>>& buffers) {
+    const int bytes = BytesPerSample(code_);
+    buffers.resize(static_cast<size_t>(channels_));
+    for (auto& buffer : buffers) buffer.resize(static_cast<size_t>(frames * bytes));
+    if (!floatPath_) {
+        shorts_.resize(static_cast<size_t>(frames * channels_));
+        const int64_t got = source_.ReadShort(shorts_.data(), frames);
+        for (int64_t i = 0; i < got; ++i)
+            for (int32_t c = 0; c < channels_; ++c)
+                std::memcpy(buffers[static_cast<size_t>(c)].data() + 2 * i, &shorts_[static_cast<size_t>(i * channels_ + c)], 2);
+        return got;
+    }
+    const auto available = [&] { return static_cast<int64_t>((pending_.size() - pendingStart_) / channels_); };
+    while (available() < frames && !ended_) Refill(kReadFrames);
+    const int64_t count = std::min(frames, available());
+    for (int64_t i = 0; i < count; ++i) Store(pending_.data() + pendingStart_ + i * channels_, buffers, i);
+    pendingStart_ += static_cast<size_t>(count * channels_);
+    if (pendingStart_ == pending_.size()) pending_.clear(), pendingStart_ = 0;
+    return count;
+}
+
+void SampleFeed::Refill(int64_t frames) {
+    // Move what is left to the front so that pending_ never grows beyond one block and one refill.
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(pendingStart_));
+    pendingStart_ = 0;
+    read_.resize(static_cast<size_t>(frames * source_.Channels()));
+    const int64_t got = source_.ReadFloat(read_.data(), frames);
+    const float* frame = read_.data();
+    if (mix_) {
+        mixed_.resize(static_cast<size_t>(got * channels_));
+        mix_->Apply(read_.data(), got, mixed_.data());
+        frame = mixed_.data();
+    }
+    if (resampler_)
+        resampler_->Process(frame, got, pending_); // got == 0 drains the resampler
+    else
+        pending_.insert(pending_.end(), frame, frame + got * channels_);
+    ended_ = got == 0;
+}
+
+void SampleFeed::Store(const float* frame, std::vector<std::vector<uint8_t>>& buffers, int64_t index) {
+    for (int32_t c = 0; c < channels_; ++c) {
+        const float value = frame[c];
+        if (std::fabs(value) > 1.0f) ++overFullScale_;
+        StoreConverted(code_ == kSampleFloat32 ? value : std::clamp(value, -1.0f, 1.0f), code_,
+                       buffers[static_cast<size_t>(c)].data(), index);
+    }
+}
+} // namespace sovahost

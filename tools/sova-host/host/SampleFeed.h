@@ -1,0 +1,49 @@
+// The samples an encode hands to the module, block by block, one buffer per channel: the
+// source's own samples when nothing needs converting (16-bit integers for sources of 16 bits or
+// fewer, else 32-bit float), or the source downmixed and resampled in float.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/AudioSource.h"
+#include "host/Downmix.h"
+#include "host/Resampler.h"
+
+namespace sovahost {
+class SampleFeed {
+public:
+    // The source stays owned by the caller and must outlive the feed. forcedCode, when set, is
+    // the sample format code to deliver in (a developer's choice); otherwise the feed picks the
+    // one that keeps the source's precision.
+    SampleFeed(AudioSource& source, int32_t rate, int32_t channels, std::optional<int32_t> forcedCode);
+
+    int32_t Code() const { return code_; }
+    // What is done to the audio on its way, in words; empty when it passes unchanged.
+    const std::string& Conversion() const { return conversion_; }
+    // Fills one buffer per channel with up to `frames` samples; returns the frames delivered (0 at
+    // the end).
+    int64_t Read(int64_t frames, std::vector<std::vector<uint8_t>>& buffers);
+    // Samples beyond full scale delivered so far, which the module clips.
+    int64_t OverFullScale() const { return overFullScale_; }
+private:
+    void Refill(int64_t frames);
+    void Store(const float* frame, std::vector<std::vector<uint8_t>>& buffers, int64_t index);
+
+    AudioSource& source_;
+    int32_t channels_;
+    int32_t code_;
+    bool floatPath_;
+    std::optional<Downmix> mix_;
+    std::unique_ptr<Resampler> resampler_;
+    std::string conversion_;
+    std::vector<float> read_, mixed_, pending_; // pending_: converted frames not yet delivered
+    size_t pendingStart_ = 0;                   // first undelivered sample in pending_
+    std::vector<int16_t> shorts_;
+    bool ended_ = false;
+    int64_t overFullScale_ = 0;
+};
+} // namespace sovahost

@@ -166,6 +166,11 @@ EncodePlan Plan(const EncodeOptions& options, const StartingSettings& start, con
     return PlanEncode(request);
 }
 
+// TwoLAME writes a joint stereo frame that needs no joint coding as a stereo frame.
+std::string JointStereoNote(const EncodePlan& plan) {
+    return plan.mode == 1 && !plan.mono ? " (frames that need no joint coding are written as stereo)" : "";
+}
+
 std::string SourceLine(const std::string& shownIn, const AudioSource& source) {
     return fmt::format("input: {} ({}), {} Hz, {} channel{}, {} samples ({:.2f} s)", shownIn, source.FormatName(),
                        source.Rate(), source.Channels(), source.Channels() == 1 ? "" : "s", source.Frames(),
@@ -243,7 +248,7 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
         int64_t estimatedSize = 0;
         const std::u16string description = Negotiate(plugIn, module.Sink(), plan, format, &estimatedSize, detail);
         say(fmt::format("output: {} Layer II, {} kbit/s, {}, {} Hz, {} channel{}", layer2::VersionName(plan.rate),
-                        plan.bitrate, ChannelModeName(plan.mode, plan.mono), plan.rate, plan.channels,
+                        plan.bitrate, ChannelModeName(plan.mode, plan.mono) + JointStereoNote(plan), plan.rate, plan.channels,
                         plan.channels == 1 ? "" : "s"));
         detail(fmt::format("samples handed over: {} (code {})", SampleFormatName(format.sampleFormat), format.sampleFormat));
         detail(fmt::format("estimated size: {} bytes", estimatedSize));

@@ -77,6 +77,12 @@ int64_t AudioSource::ReadFloat(float* out, int64_t frames) {
     return got;
 }
 
+void AudioSource::Rewind() {
+    if (sf_seek(file_, 0, SEEK_SET) != 0)
+        throw std::runtime_error(fmt::format("cannot read '{}' a second time: {}", shown_, sf_strerror(file_)));
+    position_ = 0;
+}
+
 int64_t AudioSource::ReadShort(int16_t* out, int64_t frames) {
     const sf_count_t got = sf_readf_short(file_, out, frames);
     position_ += got;

@@ -39,6 +39,8 @@ public:
     // std::runtime_error naming the sample when one is not a finite number.
     int64_t ReadFloat(float* out, int64_t frames);
     int64_t ReadShort(int16_t* out, int64_t frames);
+    // Back to the first frame, for a second pass; throws std::runtime_error when the file cannot seek.
+    void Rewind();
 private:
     std::string shown_;
     SF_INFO info_{};

@@ -62,16 +62,8 @@ Downmix::Downmix(int32_t inputs, int32_t outputs, const std::vector<int>& roles)
         right[static_cast<size_t>(in)] = gains.right;
         names.emplace_back(gains.name);
     }
-    // One gain for both rows, so that the image stays where it was.
-    float largestSum = 0.0f;
-    for (const auto* row : {&left, &right}) {
-        float sum = 0.0f;
-        for (float weight : *row) sum += weight;
-        largestSum = std::max(largestSum, sum);
-    }
-    const float guard = largestSum > 1.0f ? 1.0f / largestSum : 1.0f;
     for (int32_t in = 0; in < inputs; ++in) {
-        const float l = left[static_cast<size_t>(in)] * guard, r = right[static_cast<size_t>(in)] * guard;
+        const float l = left[static_cast<size_t>(in)], r = right[static_cast<size_t>(in)];
         if (outputs == 1) {
             weights_[static_cast<size_t>(in)] = 0.5f * (l + r);
         } else {
@@ -79,15 +71,31 @@ Downmix::Downmix(int32_t inputs, int32_t outputs, const std::vector<int>& roles)
             weights_[static_cast<size_t>(inputs + in)] = r;
         }
     }
-    const std::string target = outputs == 1 ? "mono (the mean of the stereo mix)" : "stereo";
     if (inputs == 2) {
         words_ = "downmixing stereo to mono (L/2 + R/2)";
         return;
     }
+    canClip_ = true;
     words_ = fmt::format("downmixing {} channels ({}{}) to {} with the ITU-R BS.775 matrix (centre and surrounds at "
-                         "-3 dB, LFE dropped), scaled by {:.1f} dB so that full-scale channels cannot clip",
-                         inputs, fmt::join(names, ", "), roles.empty() ? ", taken in WAVE order" : "", target,
-                         20.0 * std::log10(guard));
+                         "-3 dB, LFE dropped)",
+                         inputs, fmt::join(names, ", "), roles.empty() ? ", taken in WAVE order" : "",
+                         outputs == 1 ? "mono (the mean of the stereo mix)" : "stereo");
+}
+
+void Downmix::Guard(float peak) {
+    constexpr float kCeiling = 0.99f; // about -0.1 dBFS: a little room for the resampler and the coder
+    peak_ = peak;
+    gain_ = peak > kCeiling ? kCeiling / peak : 1.0f;
+    for (float& weight : weights_) weight *= gain_;
+}
+
+std::string Downmix::Words() const {
+    if (!canClip_) return words_;
+    const double peakDb = 20.0 * std::log10(std::max(peak_, 1e-10f));
+    if (gain_ < 1.0f)
+        return fmt::format("{}, lowered by {:.1f} dB because the mix would peak at {:+.1f} dBFS", words_,
+                           -20.0 * std::log10(gain_), peakDb);
+    return fmt::format("{}; the mix peaks at {:.1f} dBFS, no gain needed", words_, peakDb);
 }
 
 void Downmix::Apply(const float* in, int64_t frames, float* out) const {

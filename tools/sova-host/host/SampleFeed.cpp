@@ -42,6 +42,7 @@ SampleFeed::SampleFeed(AudioSource& source, int32_t rate, int32_t channels, std:
     std::vector<std::string> steps;
     if (channels != source.Channels()) {
         mix_.emplace(source.Channels(), channels, source.ChannelRoles());
+        if (mix_->CanClip()) mix_->Guard(MixPeak());
         steps.push_back(mix_->Words());
     }
     if (rate != source.Rate()) {
@@ -53,6 +54,20 @@ SampleFeed::SampleFeed(AudioSource& source, int32_t rate, int32_t channels, std:
     floatPath_ = converting || !source.FitsInt16() || (forcedCode && *forcedCode != kSampleInt16);
     code_ = forcedCode.value_or(floatPath_ ? kSampleFloat32 : kSampleInt16);
     conversion_ = fmt::format("{}", fmt::join(steps, ", "));
+}
+
+// A first pass over the whole source for the unguarded mix's peak (NaN samples are refused here,
+// before anything is written).
+float SampleFeed::MixPeak() {
+    float peak = 0.0f;
+    std::vector<float> out(static_cast<size_t>(kReadFrames * channels_));
+    read_.resize(static_cast<size_t>(kReadFrames * source_.Channels()));
+    for (int64_t got; (got = source_.ReadFloat(read_.data(), kReadFrames)) > 0;) {
+        mix_->Apply(read_.data(), got, out.data());
+        for (int64_t i = 0; i < got * channels_; ++i) peak = std::max(peak, std::fabs(out[static_cast<size_t>(i)]));
+    }
+    source_.Rewind();
+    return peak;
 }
 
 int64_t SampleFeed::Read(int64_t frames, std::vector<std::vector<uint8_t>>& buffers) {

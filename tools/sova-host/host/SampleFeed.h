@@ -30,6 +30,7 @@ public:
     // Samples beyond full scale delivered so far, which the module clips.
     int64_t OverFullScale() const { return overFullScale_; }
 private:
+    float MixPeak();
     void Refill(int64_t frames);
     void Store(const float* frame, std::vector<std::vector<uint8_t>>& buffers, int64_t index);
 

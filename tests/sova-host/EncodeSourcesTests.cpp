@@ -104,6 +104,13 @@ TEST_F(EncodeSources, FiveOneIsDownmixedLikeFfmpegAndTheLineSaysWhichMatrix) {
     EXPECT_TRUE(Contains(loud.out, "lowered by 4.2 dB because the mix would peak at +4.1 dBFS")) << loud.out;
     EXPECT_FALSE(Contains(loud.err, "clipped")) << loud.err;
 
+    // convert says the same per file.
+    const ProcessRun batch = Host({"convert", "-O", dir.File("out"), dir.File("surround.wav")});
+    ASSERT_EQ(batch.ExitCode(), 0) << batch.out;
+    EXPECT_TRUE(Contains(batch.out, "surround.wav -> " + dir.File("out/surround.mp2")) &&
+                Contains(batch.out, "\n  warning: the 6-channel source is downmixed to stereo"))
+        << batch.out;
+
     // The same source to mono: one channel, announced as such.
     const ProcessRun mono = Host({"encode", "--channels", "1", dir.File("surround.wav"), dir.File("mono.mp2")});
     ASSERT_EQ(mono.ExitCode(), 0) << mono.err;

@@ -25,6 +25,7 @@
 #include "Commands.h"
 #include "cmd_encode.h"
 #include "host/SettingsText.h"
+#include "host/SettingsValues.h"
 
 namespace sovahost {
 namespace {
@@ -37,6 +38,7 @@ struct Job {
     double seconds = 0.0;
     std::chrono::steady_clock::time_point started;
     std::string failure;  // empty when the file was converted
+    std::vector<std::string> warnings; // what the child changed of what was asked, a line each
 };
 
 std::vector<std::string> GlobalArguments(const HostOptions& options) {
@@ -82,24 +84,35 @@ pid_t Start(Job& job, const std::vector<std::string>& global, const std::vector<
     return pid;
 }
 
-std::string LastLine(FILE* log) {
+std::vector<std::string> Lines(FILE* log) {
     std::string text;
     std::rewind(log);
     char chunk[4096];
     size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, log)) > 0) text.append(chunk, got);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    const auto newline = text.find_last_of('\n');
-    return newline == std::string::npos ? text : text.substr(newline + 1);
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        while (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
 }
 
 void Finish(Job& job, int status) {
     job.status = status;
     job.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - job.started).count();
+    const std::vector<std::string> lines = job.log ? Lines(job.log) : std::vector<std::string>{};
+    const std::string warning = "sova-host: warning: ";
+    for (const std::string& line : lines)
+        if (line.rfind(warning, 0) == 0) job.warnings.push_back(line.substr(warning.size()));
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
         job.failure.clear();
     } else {
-        std::string last = job.log ? LastLine(job.log) : "";
+        std::string last = lines.empty() ? "" : lines.back();
         const std::string prefix = "sova-host: ";
         if (last.rfind(prefix, 0) == 0) last.erase(0, prefix.size());
         job.failure = WIFSIGNALED(status) ? fmt::format("terminated by signal {} ({})", WTERMSIG(status),
@@ -197,6 +210,8 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
         return 1;
     }
     WarnAboutSettingsText(encode.settingsText);
+    if (const auto problems = SettingsValueProblems(encode.settingsText); !problems.empty())
+        throw std::runtime_error(fmt::format("--settings: {}", fmt::join(problems, "; ")));
     if (encode.dialog) { // asked once, for all files
         encode.settingsText = SettingsFromDialog(options, encode, jobs.front().input);
         encode.dialog = false;
@@ -221,6 +236,7 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
                         job.seconds);
         else
             std::printf("[%zu/%zu] %s FAILED: %s\n", done, jobs.size(), job.input.c_str(), job.failure.c_str());
+        for (const std::string& warning : job.warnings) std::printf("  warning: %s\n", warning.c_str());
         if (terminal) std::fflush(stdout);
     };
     while (next < jobs.size() || !running.empty()) {

@@ -92,6 +92,18 @@ void AddEncodeOptions(CLI::App& command, EncodeOptions& options) {
         ->group(developer);
 }
 
+EncodeOptions WithSettingsText(const EncodeOptions& options, const std::string& text) {
+    EncodeOptions only;
+    only.settingsText = text;
+    only.rate = options.rate;
+    only.channels = options.channels;
+    only.sampleFormat = options.sampleFormat;
+    only.blockFrames = options.blockFrames;
+    only.skipConform = options.skipConform;
+    only.noProgress = options.noProgress;
+    return only;
+}
+
 std::vector<std::string> EncodeArguments(const EncodeOptions& options) {
     std::vector<std::string> args;
     const auto value = [&args](const char* name, const std::string& text) {

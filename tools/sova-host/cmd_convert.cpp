@@ -213,8 +213,7 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
     if (const auto problems = SettingsValueProblems(encode.settingsText); !problems.empty())
         throw std::runtime_error(fmt::format("--settings: {}", fmt::join(problems, "; ")));
     if (encode.dialog) { // asked once, for all files
-        encode.settingsText = SettingsFromDialog(options, encode, jobs.front().input);
-        encode.dialog = false;
+        encode = WithSettingsText(encode, SettingsFromDialog(options, encode, jobs.front().input));
     }
     std::vector<std::string> global = GlobalArguments(options);
     global.emplace_back("--quiet"); // children report only errors; the summary says the rest

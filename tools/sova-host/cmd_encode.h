@@ -39,6 +39,9 @@ void AddEncodeOptions(CLI::App& command, EncodeOptions& options);
 // Shows the plug-in's settings dialog for the first input's format and returns the settings
 // text confirmed; throws std::runtime_error when cancelled or impossible.
 std::string SettingsFromDialog(const HostOptions& hostOptions, const EncodeOptions& options, const std::string& input);
+// options with `text` as the whole of the settings: the options the text carries (bitrate, mode,
+// model, flags) are dropped, so that a text confirmed in the dialog is what each file gets.
+EncodeOptions WithSettingsText(const EncodeOptions& options, const std::string& text);
 // The command-line arguments that reproduce options (for a child `encode`).
 std::vector<std::string> EncodeArguments(const EncodeOptions& options);
 } // namespace sovahost

@@ -70,7 +70,7 @@ struct Row {
 };
 
 // What one row gave: faults by kind ("exit", "header", "bytes", "level", "correlation",
-// "message", "file left"), and the measured figures.
+// "message", "no --rate", "file left"), and the measured figures.
 struct Outcome {
     std::map<std::string, std::string> faults;
     bool measured = false;
@@ -307,7 +307,8 @@ bool NamesList(const std::string& text, const std::vector<int>& list) {
 
 TEST_F(ReferenceMatrix, EveryCombinationLayerTwoDoesNotAllowIsRefusedWithNoFileLeft) {
     // At each rate and mode, every Layer II bitrate that is not allowed there: from a source at
-    // that rate, and the first of them also with --rate from a 44100 Hz source.
+    // that rate, and the first of them also with --rate from a 44100 Hz source. The message names
+    // the bitrates allowed there and, where there is one, a --rate that allows the bitrate.
     const std::string sources = Folder("sources");
     std::vector<Row> rows;
     for (int rate : kRates)
@@ -331,6 +332,13 @@ TEST_F(ReferenceMatrix, EveryCombinationLayerTwoDoesNotAllowIsRefusedWithNoFileL
         if (!NamesList(run.err, LegalBitrates(row.rate, row.mono)))
             outcome.faults["message"] = fmt::format("does not name the allowed {} kbit/s: '{}'",
                                                     fmt::join(LegalBitrates(row.rate, row.mono), ", "), FirstLine(run.err));
+        std::vector<std::string> ratesAllowing;
+        for (int rate : kRates)
+            if (IsLegal(row.kbps, rate, row.mono)) ratesAllowing.push_back(std::to_string(rate));
+        const std::regex namesRate("--rate[ =](" + fmt::format("{}", fmt::join(ratesAllowing, "|")) + ")([^0-9]|$)");
+        if (!ratesAllowing.empty() && !std::regex_search(run.err, namesRate))
+            outcome.faults["no --rate"] = fmt::format("does not name --rate {}: '{}'", fmt::join(ratesAllowing, " or "),
+                                                      FirstLine(run.err));
         if (!fs::is_empty(folder)) outcome.faults["file left"] = fmt::format("{} is not empty", folder);
         return outcome;
     });

@@ -307,7 +307,10 @@ void RegisterConvertCommand(CLI::App& app, HostOptions& options) {
     };
     auto arguments = std::make_shared<Arguments>();
     CLI::App* command = app.add_subcommand("convert", "Save many audio files as MP2, several at a time");
-    command->add_option("inputs", arguments->inputs, "Audio files to encode, or folders of them")->required();
+    command->add_option("inputs", arguments->inputs,
+                        "Audio files to encode, or folders: their files that encode reads (WAV, FLAC, AIFF, MP3, MP2, "
+                        "Ogg, Opus...); the others are listed as skipped, with the reason")
+        ->required();
     command->add_option("-O,--output-dir", arguments->outputDir,
                         "Folder for the MP2 files, keeping the paths below each folder named (default: next to each input)");
     command->add_flag("-r,--recursive", arguments->recurse, "Take the files in the folders' subfolders as well");

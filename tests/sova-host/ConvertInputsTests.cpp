@@ -32,22 +32,29 @@ using hostprocess::MakeAudio;
 
 class ConvertInputs : public ::testing::Test {
 protected:
-    // A folder of what people keep next to their audio.
+    // A folder of what people keep next to their audio, made once and copied for each test.
+    static void SetUpTestSuite() {
+        made = new writertest::TempDir;
+        const std::string folder = made->File("in");
+        fs::create_directories(folder + "/later");
+        MakeAudio(folder + "/a wav.wav", 44100, 2);
+        MakeAudio(folder + "/b.flac", 48000, 1);
+        MakeAudio(folder + "/c.aiff", 32000, 2);
+        MakeAudio(folder + "/d.mp3", 44100, 2);
+        MakeAudio(folder + "/e.mp2", 48000, 2);
+        MakeAudio(folder + "/f.ogg", 44100, 1);
+        MakeAudio(folder + "/g.opus", 48000, 2);
+        MakeAudio(folder + "/h.m4a", 44100, 2);
+        MakeAudio(folder + "/later/i.wav", 32000, 1);
+        std::ofstream(folder + "/notes.txt") << "running order";
+    }
+    static void TearDownTestSuite() { delete made; }
     void SetUp() override {
         in = dir.File("in");
-        fs::create_directories(in + "/later");
-        MakeAudio(in + "/a wav.wav", 44100, 2);
-        MakeAudio(in + "/b.flac", 48000, 1);
-        MakeAudio(in + "/c.aiff", 32000, 2);
-        MakeAudio(in + "/d.mp3", 44100, 2);
-        MakeAudio(in + "/e.mp2", 48000, 2);
-        MakeAudio(in + "/f.ogg", 44100, 1);
-        MakeAudio(in + "/g.opus", 48000, 2);
-        MakeAudio(in + "/h.m4a", 44100, 2);
-        MakeAudio(in + "/later/i.wav", 32000, 1);
-        std::ofstream(in + "/notes.txt") << "running order";
+        fs::copy(made->File("in"), in, fs::copy_options::recursive);
         before = Listing(in);
     }
+    static inline writertest::TempDir* made = nullptr;
     writertest::TempDir dir;
     std::string in;
     std::set<std::string> before;
@@ -55,15 +62,19 @@ protected:
 
 TEST_F(ConvertInputs, EveryFormatEncodeReadsIsTakenAndTheRestIsListedWithTheReason) {
     const std::string out = dir.File("out");
+    // A name the shell would split: the advice quotes it.
+    fs::rename(in + "/h.m4a", in + "/h's take.m4a");
+    before.erase("h.m4a");
+    before.insert("h's take.m4a");
     const auto run = Host({"convert", "-j", "2", "-O", out, in});
     // The M4A file is audio that was not converted: the job is not complete.
     EXPECT_EQ(run.ExitCode(), 1) << run.out << run.err;
     EXPECT_TRUE(Contains(run.out, "converted 7 of 7 files")) << run.out;
     for (const char* name : {"a wav", "b", "c", "d", "e", "f", "g"})
         EXPECT_TRUE(Contains(run.out, "-> " + out + "/" + name + ".mp2")) << name << "\n" << run.out;
-    EXPECT_TRUE(Contains(run.out, "skipped " + in + "/h.m4a: AAC or ALAC audio in an MPEG-4 file (.m4a) is not read by "
-                                  "sova-host; decode it with ffmpeg: ffmpeg -i " + in + "/h.m4a -f wav - | sova-host "
-                                  "encode - " + out + "/h.mp2"))
+    EXPECT_TRUE(Contains(run.out, "skipped " + in + "/h's take.m4a: AAC or ALAC audio in an MPEG-4 file (.m4a) is not "
+                                  "read by sova-host; decode it with ffmpeg: ffmpeg -i '" + in + "/h'\\''s take.m4a' -f "
+                                  "wav - | sova-host encode - '" + out + "/h'\\''s take.mp2'"))
         << run.out;
     EXPECT_TRUE(Contains(run.out, "skipped " + in + "/notes.txt: not a format sova-host reads")) << run.out;
     EXPECT_TRUE(Contains(run.out, "skipped " + in + "/later/: a folder (-r takes the files in folders)")) << run.out;
@@ -81,10 +92,10 @@ TEST_F(ConvertInputs, EveryFormatEncodeReadsIsTakenAndTheRestIsListedWithTheReas
 
     // The pipe the advice shows encodes the file.
     const std::string bin = fs::path(SOVA_HOST_PATH).parent_path().string();
-    const std::string advice = run.out.substr(run.out.find("ffmpeg -i " + in + "/h.m4a"));
+    const std::string advice = run.out.substr(run.out.find("ffmpeg -i '" + in));
     const auto piped = testsupport::RunShell("PATH='" + bin + "':\"$PATH\"; " + advice.substr(0, advice.find('\n')));
     EXPECT_EQ(piped.ExitCode(), 0) << piped.err;
-    EXPECT_TRUE(IsMp2(out + "/h.mp2", 44100, 2));
+    EXPECT_TRUE(IsMp2(out + "/h's take.mp2", 44100, 2));
 }
 
 TEST_F(ConvertInputs, MpegFilesNextToTheirOutputsAndTheOutputFolderAreNotTakenAgain) {
@@ -111,11 +122,12 @@ TEST_F(ConvertInputs, MpegFilesNextToTheirOutputsAndTheOutputFolderAreNotTakenAg
     EXPECT_FALSE(fs::exists(in + "/mp2/mp2"));
 }
 
-TEST_F(ConvertInputs, AFolderWithNothingToTakeFailsAndWritesNothing) {
+TEST(ConvertFolder, AFolderWithNothingToTakeFailsAndWritesNothing) {
+    writertest::TempDir dir;
     const std::string empty = dir.File("nothing");
     fs::create_directories(empty);
     std::ofstream(empty + "/cover.jpg") << "jpeg";
-    fs::copy_file(in + "/h.m4a", empty + "/h.m4a");
+    MakeAudio(empty + "/h.m4a", 44100, 2);
     const auto run = Host({"convert", empty});
     EXPECT_EQ(run.ExitCode(), 1);
     EXPECT_TRUE(Contains(run.err, "no audio files found in " + empty)) << run.err;

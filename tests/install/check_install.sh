@@ -27,6 +27,14 @@ expect "$(readelf -d "$prefix/$plugins/SovaMp2.sova")" 'RUNPATH.*\[\$ORIGIN/\.\.
 # The man page names no folder of the build tree (help2man writes "-" as "\-").
 manual="$(zcat "$prefix/share/man/man1/sova-host.1.gz" | tr -d '\\')"
 expect "$manual" '^\.TH SOVA-HOST "1"' '^\.SH FILES'
+# Every command's options, each command a subsection of COMMANDS.
+expect "$manual" '^\.SH COMMANDS' '^\.SS info$' '^\.SS decode$' '^\.SS encode$' '^\.SS convert$' \
+  '^fB--jsonfR$' '^fB--keep-goingfR$' '^fB-bfR,--bitrate ' '^fB-OfR,--output-dir ' '^fB-rfR,--recursive$'
+if command -v man >/dev/null; then # rendered as man shows it, without a formatter's warning
+  shown="$(MANWIDTH=100 man --warnings -l "$prefix/share/man/man1/sova-host.1.gz" 2>"$work/man.err")"
+  expect "$shown" '^COMMANDS$' '^   encode$' '^       -b,--bitrate ' '^       -O,--output-dir '
+  if [ -s "$work/man.err" ]; then cat "$work/man.err" >&2; exit 1; fi
+fi
 if grep -qF "$build" <<<"$manual"; then echo "the man page names $build" >&2; exit 1; fi
 
 make_audio "$work"

@@ -1,4 +1,5 @@
-# sova-host.1.gz, written by help2man from the built program's --help and --version. Without
+# sova-host.1.gz, written by help2man from the built program's --help (global options, then
+# each command's from `sova-host COMMAND --help`) and --version. Without
 # help2man the page is neither built nor installed.
 find_program(HELP2MAN_PROGRAM help2man)
 if(NOT HELP2MAN_PROGRAM)

@@ -13,17 +13,16 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <set>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <fmt/format.h>
-#include <sndfile.h>
 
 #include "Commands.h"
 #include "cmd_encode.h"
+#include "host/InputFormats.h"
 #include "host/SettingsText.h"
 #include "host/SettingsValues.h"
 
@@ -123,43 +122,32 @@ void Finish(Job& job, int status) {
     job.log = nullptr;
 }
 
-// Extensions of the formats libsndfile reads, lower case with the dot: what a folder offers.
-std::set<std::string> ReadableExtensions() {
-    std::set<std::string> extensions;
-    int count = 0;
-    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
-    for (int i = 0; i < count; ++i) {
-        SF_FORMAT_INFO info{};
-        info.format = i;
-        if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info) == 0 && info.extension)
-            extensions.insert(std::string(".") + info.extension);
-    }
-    for (const char* extra : {".aif", ".oga"}) extensions.insert(extra); // spelled otherwise by libsndfile
-    extensions.erase(".mp2"); // what convert writes: never taken as an input from a folder
-    return extensions;
-}
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
+// A file of a named folder that is not converted, and why.
+struct Skipped {
+    std::string path, reason;
+    bool audio = false; // audio that sova-host cannot read: the folder is not converted in full
+};
 
 // Each input file with the output it goes to: next to it, or under outputDir keeping the path
-// below the folder that was named on the command line.
-std::vector<Job> PlanJobs(const std::vector<std::string>& inputs, const std::string& outputDir, bool recurse) {
+// below the folder that was named on the command line. A named folder gives every file whose
+// extension names a format that encode reads; the rest of it goes to `skipped`.
+std::vector<Job> PlanJobs(const std::vector<std::string>& inputs, const std::string& outputDir, bool recurse,
+                          std::vector<Skipped>& skipped) {
     std::vector<Job> jobs;
+    const auto outputFor = [&](const fs::path& input, const fs::path& below) {
+        const fs::path folder = outputDir.empty() ? input.parent_path() : (fs::path(outputDir) / below).lexically_normal();
+        return (folder / input.stem()).string() + ".mp2";
+    };
     const auto add = [&](const fs::path& input, const fs::path& below) {
         Job job;
         job.input = input.string();
-        const fs::path folder = outputDir.empty() ? input.parent_path() : (fs::path(outputDir) / below).lexically_normal();
-        job.output = (folder / input.stem()).string() + ".mp2";
+        job.output = outputFor(input, below);
         std::error_code error;
         for (const Job& earlier : jobs)
             if (fs::weakly_canonical(earlier.output, error) == fs::weakly_canonical(job.output, error))
                 job.failure = "'" + earlier.input + "' is saved to the same file, " + job.output;
         jobs.push_back(std::move(job));
     };
-    const std::set<std::string> readable = ReadableExtensions();
     for (const std::string& input : inputs) {
         std::error_code error;
         if (!fs::is_directory(input, error)) {
@@ -167,15 +155,44 @@ std::vector<Job> PlanJobs(const std::vector<std::string>& inputs, const std::str
             continue;
         }
         std::vector<fs::path> found;
+        // An output folder inside this one is not searched: its MP2 files are not inputs.
+        fs::path outputs = outputDir.empty() ? fs::path() : fs::weakly_canonical(outputDir, error);
+        if (outputs == fs::weakly_canonical(input, error)) outputs.clear();
+        const size_t skippedBefore = skipped.size();
+        // True for a folder to search (-r).
         const auto take = [&](const fs::directory_entry& entry) {
-            if (entry.is_regular_file(error) && readable.count(Lower(entry.path().extension().string())))
-                found.push_back(entry.path());
+            const fs::path& file = entry.path();
+            const std::string output = outputFor(file, file.parent_path().lexically_relative(input));
+            if (entry.is_directory(error)) {
+                if (!outputs.empty() && fs::weakly_canonical(file, error) == outputs)
+                    skipped.push_back({file.string() + "/", "the output folder"});
+                else if (!recurse)
+                    skipped.push_back({file.string() + "/", "a folder (-r takes the files in folders)"});
+                else
+                    return true;
+            } else if (!entry.is_regular_file(error)) {
+                skipped.push_back({file.string(), "not a regular file"});
+            } else if (HasReadableExtension(file)) {
+                if (fs::weakly_canonical(file, error) == fs::weakly_canonical(output, error))
+                    skipped.push_back({file.string(), "its MP2 file would be the file itself (-O names another folder)"});
+                else
+                    found.push_back(file);
+            } else if (std::string advice = UnreadableFormatAdvice(file, output); !advice.empty()) {
+                skipped.push_back({file.string(), std::move(advice), true});
+            } else {
+                skipped.push_back({file.string(), "not a format sova-host reads"});
+            }
+            return false;
         };
-        if (recurse)
-            for (const auto& entry : fs::recursive_directory_iterator(input, error)) take(entry);
-        else
+        if (recurse) {
+            for (fs::recursive_directory_iterator it(input, error), end; it != end; it.increment(error))
+                if (!take(*it)) it.disable_recursion_pending();
+        } else {
             for (const auto& entry : fs::directory_iterator(input, error)) take(entry);
+        }
         std::sort(found.begin(), found.end());
+        std::sort(skipped.begin() + static_cast<std::ptrdiff_t>(skippedBefore), skipped.end(),
+                  [](const Skipped& a, const Skipped& b) { return a.path < b.path; });
         for (const fs::path& file : found) add(file, file.parent_path().lexically_relative(input));
     }
     return jobs;
@@ -204,7 +221,13 @@ void TrackChild(pid_t pid, bool running) {
 
 int RunConvert(const HostOptions& options, const std::vector<std::string>& inputs, const std::string& outputDir,
                bool recurse, int jobsWanted, EncodeOptions encode) {
-    std::vector<Job> jobs = PlanJobs(inputs, outputDir, recurse);
+    std::vector<Skipped> skipped;
+    std::vector<Job> jobs = PlanJobs(inputs, outputDir, recurse, skipped);
+    size_t skippedAudio = 0;
+    for (const Skipped& file : skipped) {
+        std::printf("skipped %s: %s\n", file.path.c_str(), file.reason.c_str());
+        skippedAudio += file.audio ? 1 : 0;
+    }
     if (jobs.empty()) {
         std::fprintf(stderr, "sova-host: no audio files found in %s\n", inputs.front().c_str());
         return 1;
@@ -282,7 +305,10 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
     std::printf(failed ? ", %zu failed:\n" : "\n", failed);
     for (const auto& job : jobs)
         if (!job.failure.empty()) std::printf("  %s: %s\n", job.input.c_str(), job.failure.c_str());
-    return failed ? 1 : 0;
+    if (!skipped.empty())
+        std::printf("skipped %zu (listed above)%s\n", skipped.size(),
+                    skippedAudio ? fmt::format(", {} of them audio that sova-host does not read", skippedAudio).c_str() : "");
+    return failed || skippedAudio ? 1 : 0;
 }
 } // namespace
 
@@ -296,7 +322,10 @@ void RegisterConvertCommand(CLI::App& app, HostOptions& options) {
     };
     auto arguments = std::make_shared<Arguments>();
     CLI::App* command = app.add_subcommand("convert", "Save many audio files as MP2, several at a time");
-    command->add_option("inputs", arguments->inputs, "Audio files to encode, or folders of them")->required();
+    command->add_option("inputs", arguments->inputs,
+                        "Audio files to encode, or folders: their files that encode reads (WAV, FLAC, AIFF, MP3, MP2, "
+                        "Ogg, Opus...); the others are listed as skipped, with the reason")
+        ->required();
     command->add_option("-O,--output-dir", arguments->outputDir,
                         "Folder for the MP2 files, keeping the paths below each folder named (default: next to each input)");
     command->add_flag("-r,--recursive", arguments->recurse, "Take the files in the folders' subfolders as well");

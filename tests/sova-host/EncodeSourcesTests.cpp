@@ -161,6 +161,7 @@ TEST_F(EncodeSources, EmptyCutShortAndBrokenSourcesAreRefusedOrWarnedAbout) {
     sf_write_short(file, silence.data(), static_cast<sf_count_t>(silence.size()));
     sf_close(file);
     fs::create_directory(dir.File("folder"));
+    Ffmpeg("-i " + dir.File("full.wav") + " -c:a aac " + dir.File("song.m4a"));
 
     const ProcessRun cut = Host({"encode", dir.File("cut.wav"), dir.File("cut.mp2")});
     EXPECT_EQ(cut.ExitCode(), 0) << cut.err;
@@ -174,6 +175,8 @@ TEST_F(EncodeSources, EmptyCutShortAndBrokenSourcesAreRefusedOrWarnedAbout) {
         {"onehertz.wav", "says its sample rate is 1 Hz; sova-host reads audio of 1000 Hz or more"},
         {"folder", "folder' is a folder"},
         {"absent.wav", "absent.wav' does not exist"},
+        {"song.m4a", "(.m4a) is not read by sova-host; decode it with ffmpeg: ffmpeg -i " + dir.File("song.m4a") +
+                         " -f wav - | sova-host encode - " + dir.File("refused.mp2")},
     };
     for (const auto& [name, message] : refused) {
         const ProcessRun run = Host({"encode", "-q", dir.File(name), dir.File("refused.mp2")});
@@ -182,7 +185,7 @@ TEST_F(EncodeSources, EmptyCutShortAndBrokenSourcesAreRefusedOrWarnedAbout) {
         EXPECT_FALSE(fs::exists(dir.File("refused.mp2"))) << name;
     }
     EXPECT_EQ(Files(), (std::vector<std::string>{"cut.mp2", "cut.wav", "empty.wav", "folder", "full.wav", "nan.wav",
-                                                 "onehertz.wav"}));
+                                                 "onehertz.wav", "song.m4a"}));
 }
 
 TEST_F(EncodeSources, MemoryStaysBoundedWhenTheRateRatioIsLarge) {

@@ -203,7 +203,7 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     const std::string shownIn = inPath == "-" ? "standard input" : inPath;
     std::unique_ptr<TempFile> spooled;
     if (inPath == "-") spooled = SpoolStandardInput();
-    AudioSource source(spooled ? spooled->Path() : inPath, shownIn);
+    AudioSource source(spooled ? spooled->Path() : inPath, shownIn, outPath);
     say(SourceLine(shownIn, source));
     if (const auto& cut = source.CutShortBy())
         warn(fmt::format("'{}' is cut short: its header promises {} samples, the file holds {}; encoding the {}", shownIn,

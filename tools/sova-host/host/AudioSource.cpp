@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "host/InputFormats.h"
 #include "host/InputProblem.h"
 
 namespace sovahost {
@@ -19,12 +20,16 @@ std::string FormatInfoName(int format) {
 }
 } // namespace
 
-AudioSource::AudioSource(const std::string& path, const std::string& shownName) : shown_(shownName) {
+AudioSource::AudioSource(const std::string& path, const std::string& shownName, const std::string& output)
+    : shown_(shownName) {
     if (const std::string problem = InputProblem(path); !problem.empty())
         throw std::runtime_error(shownName == path ? problem : fmt::format("{}: {}", shownName, problem));
     file_ = sf_open(path.c_str(), SFM_READ, &info_);
-    if (!file_)
+    if (!file_) {
+        if (const std::string advice = UnreadableFormatAdvice(shownName, output); !advice.empty())
+            throw std::runtime_error(advice);
         throw std::runtime_error(fmt::format("'{}' is not audio sova-host can read ({})", shownName, sf_strerror(nullptr)));
+    }
     if (info_.samplerate < kLowestRate) {
         sf_close(file_);
         throw std::runtime_error(fmt::format("'{}' says its sample rate is {} Hz; sova-host reads audio of {} Hz or more",

@@ -15,10 +15,11 @@
 namespace sovahost {
 class AudioSource {
 public:
-    // Opens path; shownName is how messages name the file ("standard input" for a spool).
+    // Opens path; shownName is how messages name the file ("standard input" for a spool), and
+    // output the MP2 it is for (named in the ffmpeg advice for a format libsndfile cannot read).
     // Throws std::runtime_error with the reason in words: missing, a folder, not audio, no
     // samples, a sample rate below 1000 Hz.
-    AudioSource(const std::string& path, const std::string& shownName);
+    AudioSource(const std::string& path, const std::string& shownName, const std::string& output = "out.mp2");
     ~AudioSource();
     AudioSource(const AudioSource&) = delete;
     AudioSource& operator=(const AudioSource&) = delete;

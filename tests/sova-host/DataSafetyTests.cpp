@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -49,13 +50,12 @@ int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; 
 
 // Whether a process is running with text in its command line (children of a killed convert).
 bool RunningWith(const std::string& text) {
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string line = ReadText(entry.path() / "cmdline");
-        std::string words = line;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        std::string words = ReadText(entry.path() / "cmdline");
         std::replace(words.begin(), words.end(), '\0', ' ');
-        if (Contains(words, text) && fs::exists(entry.path() / "stat") &&
-            !Contains(ReadText(entry.path() / "stat"), ") Z ")) // not a zombie waiting for its reaper
-            return true;
+        // A zombie waiting for its reaper has ended.
+        if (Contains(words, text) && !Contains(ReadText(entry.path() / "stat"), ") Z ")) return true;
     }
     return false;
 }

@@ -18,60 +18,11 @@
 #include <mpg123.h>
 #include <sndfile.h>
 
-#include "WriterTestSupport.h"
+#include "HostTestSupport.h"
 
 namespace {
 namespace fs = std::filesystem;
-
-using writertest::TempDir;
-
-// Every file below the folder, relative to it.
-std::set<std::string> Listing(const TempDir& dir) {
-    const fs::path root = dir.File("");
-    std::set<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (!entry.is_directory()) names.insert(entry.path().lexically_relative(root).string());
-    return names;
-}
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-using HostRun = testsupport::ProcessRun;
-
-// sova-host with the built module, and no display for a dialog to appear on.
-std::vector<std::string> HostCommand(std::vector<std::string> args) {
-    args.insert(args.begin(), {SOVA_HOST_PATH, "--module", SOVA_MODULE_PATH});
-    return args;
-}
-testsupport::ProcessSetup NoDisplay(const std::string& stdinPath) {
-    return {stdinPath, false, [] {
-                for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(display);
-            }};
-}
-
-// Starts sova-host (stdin from stdinPath); the caller waits for it.
-pid_t Start(std::vector<std::string> args, const std::string& outPath, const std::string& errPath,
-            const std::string& stdinPath = "/dev/null") {
-    return testsupport::StartProcess(HostCommand(std::move(args)), outPath, errPath, NoDisplay(stdinPath));
-}
-
-// Runs sova-host to the end.
-HostRun Host(const std::vector<std::string>& args, const std::string& stdinPath = "/dev/null") {
-    return testsupport::RunProcess(HostCommand(args), NoDisplay(stdinPath));
-}
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// A test signal made by ffmpeg: `seconds` of tones at `rate`, `channels` channels, in the
-// container the name's extension gives.
-void MakeAudio(const std::string& path, int rate, int channels, double seconds = 1.5) {
-    const std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i 'sine=f=440:r=" + std::to_string(rate) +
-                                ":d=" + std::to_string(seconds) + "' -ac " + std::to_string(channels) + " '" + path + "'";
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg failed: " + command);
-}
+using namespace hosttest;
 
 // What libmpg123 sees in an MPEG audio file.
 struct Stream {

@@ -15,5 +15,6 @@ void RegisterDecodeCommand(CLI::App& app, HostOptions& options);    // cmd_decod
 void RegisterEncodeCommand(CLI::App& app, HostOptions& options);    // cmd_encode.cpp
 void RegisterConvertCommand(CLI::App& app, HostOptions& options);   // cmd_convert.cpp
 void RegisterSettingsCommand(CLI::App& app, HostOptions& options);  // cmd_settings.cpp
+void RegisterCleanCommand(CLI::App& app, HostOptions& options);     // cmd_clean.cpp
 void RegisterStartupCommand(CLI::App& app, HostOptions& options);   // cmd_startup.cpp
 } // namespace sovahost

@@ -1,8 +1,11 @@
 // sova-host convert FILE...: saves many audio files as MP2, each in its own `sova-host encode`
 // process (so each has its own module instance and writer), up to --jobs at a time. A file
-// that fails does not stop the others; a summary follows at the end.
+// that fails does not stop the others; a summary follows at the end. A signal that ends
+// convert ends the running children first, and they remove their unfinished files; when
+// convert is killed outright (-9), they end with it all the same.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,8 +26,10 @@
 #include "Commands.h"
 #include "cmd_encode.h"
 #include "host/InputFormats.h"
+#include "host/Leftovers.h"
 #include "host/SettingsText.h"
 #include "host/SettingsValues.h"
+#include "host/SignalCleanup.h"
 
 namespace sovahost {
 namespace {
@@ -71,8 +76,16 @@ pid_t Start(Job& job, const std::vector<std::string>& global, const std::vector<
 
     std::fflush(nullptr);
     job.started = std::chrono::steady_clock::now();
+    const pid_t parent = getpid();
+    const SignalsHeld held; // a signal to convert reaches every child it has started
     const pid_t pid = fork();
     if (pid == 0) {
+        // The child ends with convert, however convert ends (its own handler then removes its
+        // files); a parent already gone before this took effect is seen by getppid().
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(128 + SIGTERM);
+        ForgetParentsCleanup();
+        held.Restore();
         const int fd = fileno(job.log);
         dup2(fd, STDOUT_FILENO);
         dup2(fd, STDERR_FILENO);
@@ -80,6 +93,7 @@ pid_t Start(Job& job, const std::vector<std::string>& global, const std::vector<
         std::fprintf(stderr, "cannot start sova-host: %s\n", std::strerror(errno));
         _exit(127);
     }
+    if (pid > 0) ListChild(pid);
     return pid;
 }
 
@@ -198,27 +212,6 @@ std::vector<Job> PlanJobs(const std::vector<std::string>& inputs, const std::str
     return jobs;
 }
 
-// Ctrl-C or a termination signal reaches the running children, which remove their unfinished
-// files; convert waits for them and ends with 128 + the signal.
-constexpr int kMaxJobs = 256;
-volatile sig_atomic_t gChildren[kMaxJobs];
-
-extern "C" void StopChildren(int signal) {
-    for (int i = 0; i < kMaxJobs; ++i)
-        if (gChildren[i] > 0) kill(static_cast<pid_t>(gChildren[i]), signal);
-    for (int i = 0; i < kMaxJobs; ++i)
-        if (gChildren[i] > 0) waitpid(static_cast<pid_t>(gChildren[i]), nullptr, 0);
-    _exit(128 + signal);
-}
-
-void TrackChild(pid_t pid, bool running) {
-    for (int i = 0; i < kMaxJobs; ++i)
-        if (running ? gChildren[i] == 0 : gChildren[i] == pid) {
-            gChildren[i] = running ? pid : 0;
-            return;
-        }
-}
-
 int RunConvert(const HostOptions& options, const std::vector<std::string>& inputs, const std::string& outputDir,
                bool recurse, int jobsWanted, EncodeOptions encode) {
     std::vector<Skipped> skipped;
@@ -244,9 +237,13 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
     const std::vector<std::string> encodeArgs = EncodeArguments(encode);
     const bool terminal = isatty(STDOUT_FILENO);
 
-    struct sigaction action {};
-    action.sa_handler = StopChildren;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    // Named once here: the children's own warnings go to their logs.
+    std::set<std::string> folders;
+    for (const Job& job : jobs) {
+        const fs::path folder = fs::path(job.output).parent_path();
+        folders.insert(folder.empty() ? "." : folder.string());
+    }
+    for (const std::string& folder : folders) WarnAboutLeftovers(folder);
 
     const auto started = std::chrono::steady_clock::now();
     std::map<pid_t, size_t> running;
@@ -279,7 +276,6 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
                 report(job);
                 continue;
             }
-            TrackChild(pid, true);
             running[pid] = static_cast<size_t>(&job - jobs.data());
         }
         if (running.empty()) break;
@@ -289,7 +285,7 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
             if (errno == EINTR) continue;
             break;
         }
-        TrackChild(pid, false);
+        UnlistChild(pid);
         const auto found = running.find(pid);
         if (found == running.end()) continue;
         Finish(jobs[found->second], status);

@@ -34,6 +34,7 @@
 #include "host/SettingsDialog.h"
 #include "host/SettingsText.h"
 #include "host/SettingsValues.h"
+#include "host/StandardInputSpool.h"
 #include "host/TempFile.h"
 
 namespace sovahost {
@@ -98,22 +99,6 @@ std::string Indented(const std::u16string& text) {
         if (ch == '\n') out += "  ";
     }
     return out;
-}
-
-// Standard input copied to a temporary file, so that libsndfile can seek in any format.
-std::unique_ptr<TempFile> SpoolStandardInput() {
-    const char* tmp = std::getenv("TMPDIR");
-    auto spool = std::make_unique<TempFile>(tmp && *tmp ? tmp : "/tmp", "sova-host-input.", ".part");
-    FILE* out = std::fopen(spool->Path().c_str(), "wb");
-    if (!out) throw std::runtime_error(fmt::format("cannot write '{}': {}", spool->Path(), std::strerror(errno)));
-    char chunk[65536];
-    size_t got;
-    bool written = true;
-    while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) written = written && std::fwrite(chunk, 1, got, out) == got;
-    const bool readFailed = std::ferror(stdin) != 0;
-    written = std::fclose(out) == 0 && written;
-    if (readFailed || !written) throw std::runtime_error("cannot keep standard input in a temporary file");
-    return spool;
 }
 
 void StartOrExplain(const StartedModule& module) {

@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include "Commands.h"
+#include "host/SignalCleanup.h"
 
 namespace {
 // Exit statuses: 0 success, 1 a job failed (set by the command), 2 a usage error.
@@ -27,6 +28,7 @@ std::string UsageFailure(const CLI::App* app, const CLI::Error& error) {
 } // namespace
 
 int main(int argc, char** argv) {
+    sovahost::InstallInterruptCleanup(); // before any command makes a file
     sovahost::HostOptions options;
     options.modulePath = sovahost::DefaultModulePath();
 
@@ -49,8 +51,10 @@ int main(int argc, char** argv) {
     app.fallthrough(); // global options may follow the command too
     app.require_subcommand(1);
     app.failure_message(UsageFailure);
-    app.footer("Global options may come before or after the command. Outputs are written under a temporary name "
-               "and moved into place when complete; an output that exists is kept unless -y is given.\n"
+    app.footer("Global options may come before or after the command. Outputs are written in a private folder "
+               "(.sova-host-PID-XXXXXX) next to them and moved into place when complete; an output that exists is "
+               "kept unless -y is given. What a killed run leaves is named by the next run into that folder and "
+               "removed by 'sova-host clean FOLDER'.\n"
                "Exit status: 0 success, 1 a job failed, 2 a usage error. "
                "Run 'sova-host COMMAND --help' for a command's options.");
 
@@ -63,6 +67,7 @@ int main(int argc, char** argv) {
     sovahost::RegisterEncodeCommand(app, options);
     sovahost::RegisterConvertCommand(app, options);
     sovahost::RegisterSettingsCommand(app, options);
+    sovahost::RegisterCleanCommand(app, options);
 
     try {
         app.parse(argc, argv);

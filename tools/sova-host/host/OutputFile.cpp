@@ -17,11 +17,23 @@
 
 namespace sovahost {
 namespace {
+// Alone in its private folder, so a short fixed name: the final name may be as long as a
+// name can be.
+constexpr const char* kTempName = "output.part";
+
 // The path with bytes that are not printable ASCII shown as \xNN.
 std::string Printable(const std::string& path) {
     std::string out;
     for (unsigned char c : path) out += c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : fmt::format("\\x{:02X}", c);
     return out;
+}
+
+// Flushes a file's or a folder's contents to the disk; throws naming what with the reason.
+void SyncToDisk(const std::string& path, bool folder, const std::string& what) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
+    const int error = fd < 0 || fsync(fd) != 0 ? errno : 0;
+    if (fd >= 0) close(fd);
+    if (error != 0) throw std::runtime_error(fmt::format("cannot save {} to the disk: {}", what, std::strerror(error)));
 }
 
 void CopyToStandardOutput(const std::string& path) {
@@ -36,6 +48,8 @@ void CopyToStandardOutput(const std::string& path) {
             if (put < 0) {
                 const int error = errno;
                 close(in);
+                if (error == EPIPE)
+                    throw std::runtime_error("standard output was closed by the program reading it before the end");
                 throw std::runtime_error(fmt::format("writing to standard output failed: {}", std::strerror(error)));
             }
             done += put;
@@ -69,13 +83,12 @@ OutputFile::OutputFile(std::string finalPath, bool overwrite, const std::vector<
         if (isatty(STDOUT_FILENO))
             throw std::runtime_error("standard output is a terminal; redirect it to a file or a pipe for the audio");
         const char* tmp = std::getenv("TMPDIR");
-        temp_ = std::make_unique<TempFile>(tmp && *tmp ? tmp : "/tmp", "sova-host.", ".part");
+        temp_ = std::make_unique<TempFile>(tmp && *tmp ? tmp : "/tmp", kTempName);
         return;
     }
     if (exists && S_ISDIR(out.st_mode)) throw std::runtime_error(fmt::format("'{}' is a folder", final_));
     if (exists && !overwrite_) throw std::runtime_error(fmt::format("'{}' exists and was kept (-y replaces it)", final_));
-    const fs::path path(final_);
-    temp_ = std::make_unique<TempFile>(path.parent_path().string(), "." + path.filename().string() + ".", ".part");
+    temp_ = std::make_unique<TempFile>(fs::path(final_).parent_path().string(), kTempName);
 }
 
 std::string OutputFile::Unmasked(std::string text) const {
@@ -91,8 +104,11 @@ void OutputFile::Commit() {
         CopyToStandardOutput(temp_->Path());
         return; // the temporary file goes with temp_
     }
-    // Without -y an output that appeared meanwhile is not replaced either.
+    // The bytes reach the disk before the name does, so that after a power cut the final name
+    // holds the whole file or is not there; the folder is synced after the rename.
     const char* from = temp_->Path().c_str();
+    SyncToDisk(from, false, "'" + final_ + "'");
+    // Without -y an output that appeared meanwhile is not replaced either.
     int result = overwrite_ ? rename(from, final_.c_str()) : renameat2(AT_FDCWD, from, AT_FDCWD, final_.c_str(), RENAME_NOREPLACE);
     if (result != 0 && !overwrite_ && errno == EINVAL) { // a file system without RENAME_NOREPLACE
         result = link(from, final_.c_str());
@@ -102,6 +118,8 @@ void OutputFile::Commit() {
         if (errno == EEXIST) throw std::runtime_error(fmt::format("'{}' exists and was kept (-y replaces it)", final_));
         throw std::runtime_error(fmt::format("cannot move the finished file to '{}': {}", final_, std::strerror(errno)));
     }
-    temp_->Release();
+    temp_->Moved();
+    const std::string folder = std::filesystem::path(final_).parent_path().string();
+    SyncToDisk(folder.empty() ? "." : folder, true, fmt::format("the folder entry of '{}' (the file is in place)", final_));
 }
 } // namespace sovahost

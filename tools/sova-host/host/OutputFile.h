@@ -1,8 +1,8 @@
-// One output of a command, written under a temporary name in the destination folder and moved
-// into place only when the whole job has succeeded. Before anything is created it refuses a
-// path that is not UTF-8 (the module takes UTF-16 paths, converted from UTF-8), a path that is
-// one of the command's inputs (same device and inode, whatever the name), and an existing file
-// unless overwriting was asked for. "-" stands for standard output.
+// One output of a command, written in a private folder in the destination folder (TempFile.h)
+// and moved into place, synced to the disk, only when the whole job has succeeded. Before
+// anything is created it refuses a path that is not UTF-8 (the module takes UTF-16 paths,
+// converted from UTF-8), a path that is one of the command's inputs (same device and inode,
+// whatever the name), and an existing file unless overwriting was asked for. "-" stands for standard output.
 #pragma once
 
 #include <memory>
@@ -25,8 +25,9 @@ public:
     const std::string& WorkPath() const { return temp_->Path(); }
     // The final path in place of the temporary one, e.g. in a message from the module.
     std::string Unmasked(std::string text) const;
-    // Renames the file into place (never over an existing file unless overwriting), or copies it
-    // to standard output; throws std::runtime_error when it cannot, the file then removed.
+    // Syncs the file, renames it into place (never over an existing file unless overwriting) and
+    // syncs the folder, or copies it to standard output; throws std::runtime_error when it
+    // cannot, the temporary file then removed.
     void Commit();
 private:
     std::string final_;

@@ -29,6 +29,18 @@ std::optional<int32_t> Field(const std::string& text) {
 
 SettingsReading ReadSettingsText(const std::string& text) {
     SettingsReading reading;
+    // One line per kind of problem and key, however often the text repeats it.
+    std::map<std::string, size_t> lineOf;
+    std::vector<size_t> seen;
+    const auto problem = [&](const std::string& kind, const std::string& key, std::string line) {
+        const auto [found, added] = lineOf.emplace(kind + ':' + key, reading.problems.size());
+        if (added) {
+            reading.problems.push_back(std::move(line));
+            seen.push_back(1);
+        } else {
+            ++seen[found->second];
+        }
+    };
     size_t keyStart = 0;
     for (size_t first = text.find(':'); first != std::string::npos; first = text.find(':', keyStart)) {
         const size_t second = text.find(':', first + 1);
@@ -41,18 +53,20 @@ SettingsReading ReadSettingsText(const std::string& text) {
         keyStart = end + 1;
         const bool known = std::find(kKeys.begin(), kKeys.end(), key) != kKeys.end();
         if (value.empty() || !type || key.size() < 2 || (*type == 0 && !Field(value))) {
-            reading.problems.push_back(fmt::format("malformed entry '{}' ignored (the form is Key:0:integer;)", entry));
+            problem("malformed", key, fmt::format("malformed entry '{}' ignored (the form is Key:0:integer;)", entry));
         } else if (!known) {
-            reading.problems.push_back(fmt::format("unknown key '{}' ignored (known keys: {})", key, KnownSettingsKeys()));
+            problem("unknown", key, fmt::format("unknown key '{}' ignored (known keys: {})", key, KnownSettingsKeys()));
         } else if (*type != 0) {
-            reading.problems.push_back(
-                fmt::format("'{}' is not an integer entry and is ignored (the form is {}:0:integer;)", entry, key));
+            problem("type", key,
+                    fmt::format("'{}' is not an integer entry and is ignored (the form is {}:0:integer;)", entry, key));
         } else {
             reading.integers.emplace(key, value);
         }
     }
     if (keyStart < text.size() && text.find_first_not_of(" \t\r\n", keyStart) != std::string::npos)
         reading.problems.push_back(fmt::format("'{}' ignored (each entry ends with ';')", text.substr(keyStart)));
+    for (size_t line = 0; line < seen.size(); ++line)
+        if (seen[line] > 1) reading.problems[line] += fmt::format(" (seen {} times)", seen[line]);
     return reading;
 }
 

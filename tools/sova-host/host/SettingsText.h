@@ -11,7 +11,7 @@
 namespace sovahost {
 struct SettingsReading {
     std::map<std::string, std::string> integers; // key to value text of the accepted integer entries; first wins
-    std::vector<std::string> problems;           // one line each: malformed entries, unknown keys, stray text
+    std::vector<std::string> problems; // one line per kind and key (malformed entry, unknown key...), stray text
 };
 SettingsReading ReadSettingsText(const std::string& text);
 

@@ -17,7 +17,7 @@ std::string InputProblem(const std::string& path) {
         return fmt::format("'{}' cannot be read: {}", path, std::strerror(errno));
     }
     if (S_ISDIR(facts.st_mode)) return fmt::format("'{}' is a folder", path);
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); // a FIFO must not block here
     if (fd < 0) return fmt::format("'{}' cannot be read: {}", path, std::strerror(errno));
     close(fd);
     return {};

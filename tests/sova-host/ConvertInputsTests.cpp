@@ -8,15 +8,15 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
-#include "HostProcess.h"
+#include "HostTestSupport.h"
 #include "WriterTestSupport.h"
 
 namespace {
 namespace fs = std::filesystem;
-using hostprocess::Contains;
-using hostprocess::Host;
-using hostprocess::Listing;
-using hostprocess::MakeAudio;
+using hosttest::Contains;
+using hosttest::Host;
+using hosttest::Listing;
+using hosttest::MakeAudio;
 
 // An MPEG Audio Layer II file at this rate and channel count, as libsndfile reads it.
 ::testing::AssertionResult IsMp2(const std::string& path, int rate, int channels) {
@@ -37,15 +37,15 @@ protected:
         made = new writertest::TempDir;
         const std::string folder = made->File("in");
         fs::create_directories(folder + "/later");
-        MakeAudio(folder + "/a wav.wav", 44100, 2);
-        MakeAudio(folder + "/b.flac", 48000, 1);
-        MakeAudio(folder + "/c.aiff", 32000, 2);
-        MakeAudio(folder + "/d.mp3", 44100, 2);
-        MakeAudio(folder + "/e.mp2", 48000, 2);
-        MakeAudio(folder + "/f.ogg", 44100, 1);
-        MakeAudio(folder + "/g.opus", 48000, 2);
-        MakeAudio(folder + "/h.m4a", 44100, 2);
-        MakeAudio(folder + "/later/i.wav", 32000, 1);
+        MakeAudio(folder + "/a wav.wav", 44100, 2, 0.5);
+        MakeAudio(folder + "/b.flac", 48000, 1, 0.5);
+        MakeAudio(folder + "/c.aiff", 32000, 2, 0.5);
+        MakeAudio(folder + "/d.mp3", 44100, 2, 0.5);
+        MakeAudio(folder + "/e.mp2", 48000, 2, 0.5);
+        MakeAudio(folder + "/f.ogg", 44100, 1, 0.5);
+        MakeAudio(folder + "/g.opus", 48000, 2, 0.5);
+        MakeAudio(folder + "/h.m4a", 44100, 2, 0.5);
+        MakeAudio(folder + "/later/i.wav", 32000, 1, 0.5);
         std::ofstream(folder + "/notes.txt") << "running order";
     }
     static void TearDownTestSuite() { delete made; }
@@ -127,7 +127,7 @@ TEST(ConvertFolder, AFolderWithNothingToTakeFailsAndWritesNothing) {
     const std::string empty = dir.File("nothing");
     fs::create_directories(empty);
     std::ofstream(empty + "/cover.jpg") << "jpeg";
-    MakeAudio(empty + "/h.m4a", 44100, 2);
+    MakeAudio(empty + "/h.m4a", 44100, 2, 0.5);
     const auto run = Host({"convert", empty});
     EXPECT_EQ(run.ExitCode(), 1);
     EXPECT_TRUE(Contains(run.err, "no audio files found in " + empty)) << run.err;

@@ -15,20 +15,15 @@
 #include <mpg123.h>
 #include <sndfile.h>
 
-#include "Process.h"
-#include "WriterTestSupport.h"
+#include "HostTestSupport.h"
 
 namespace {
 namespace fs = std::filesystem;
+using hosttest::Contains;
+using hosttest::Host;
+using hosttest::Probe;
 using testsupport::ProcessRun;
 using writertest::TempDir;
-
-ProcessRun Host(std::vector<std::string> args) {
-    args.insert(args.begin(), {SOVA_HOST_PATH, "--module", SOVA_MODULE_PATH});
-    return testsupport::RunProcess(args);
-}
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 void Ffmpeg(const std::string& arguments) {
     const auto run = testsupport::RunShell("ffmpeg -nostdin -v error -y " + arguments);
@@ -48,24 +43,6 @@ std::vector<double> ChannelLevels(const std::string& path, int64_t skip = 0) {
         for (int c = 0; c < info.channels; ++c) sums[c] += double(samples[f * info.channels + c]) * samples[f * info.channels + c];
     for (double& sum : sums) sum = 10.0 * std::log10(sum / double(got - skip) + 1e-20);
     return sums;
-}
-
-struct Header {
-    int version = 0, bitrate = 0, mode = -1;
-    long rate = 0;
-};
-Header Probe(const std::string& path) {
-    Header header;
-    mpg123_init();
-    mpg123_handle* handle = mpg123_new(nullptr, nullptr);
-    mpg123_frameinfo info{};
-    long rate = 0;
-    int channels = 0, encoding = 0;
-    if (handle && mpg123_open(handle, path.c_str()) == MPG123_OK &&
-        mpg123_getformat(handle, &rate, &channels, &encoding) == MPG123_OK && mpg123_info(handle, &info) == MPG123_OK)
-        header = {info.version == MPG123_1_0 ? 1 : 2, info.bitrate, info.mode, info.rate};
-    if (handle) mpg123_close(handle), mpg123_delete(handle);
-    return header;
 }
 
 class EncodeSources : public ::testing::Test {
@@ -127,7 +104,7 @@ TEST_F(EncodeSources, AModeAskedForIsWhatTheFileSaysAndWhatIsAnnounced) {
         << run.out;
     EXPECT_TRUE(Contains(run.out, "copying the mono channel to both channels")) << run.out;
     // Identical channels need no joint coding: TwoLAME writes such frames as stereo, as the line says.
-    const Header joint = Probe(dir.File("joint.mp2"));
+    const hosttest::Stream joint = Probe(dir.File("joint.mp2"));
     EXPECT_TRUE((joint.mode == MPG123_M_JOINT || joint.mode == MPG123_M_STEREO) && joint.rate == 24000 &&
                 joint.bitrate == 96 && joint.version == 2);
     // A stereo source written as mono says so, and the file is mono.

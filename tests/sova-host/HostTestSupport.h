@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <mpg123.h>
+
 #include "Process.h"
 #include "WriterTestSupport.h"
 
@@ -67,10 +69,40 @@ inline HostRun Host(const std::vector<std::string>& args, const std::string& std
 inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // A test signal made by ffmpeg: `seconds` of tones at `rate`, `channels` channels, in the
-// container the name's extension gives.
-inline void MakeAudio(const std::string& path, int rate, int channels, double seconds = 1.5) {
+// container the name's extension gives (codecArgs, e.g. "-c:a pcm_s16le", chooses another).
+inline void MakeAudio(const std::string& path, int rate, int channels, double seconds = 1.5,
+                      const std::string& codecArgs = "") {
     const std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i 'sine=f=440:r=" + std::to_string(rate) +
-                                ":d=" + std::to_string(seconds) + "' -ac " + std::to_string(channels) + " '" + path + "'";
+                                ":d=" + std::to_string(seconds) + "' -ac " + std::to_string(channels) + " " +
+                                codecArgs + " '" + path + "'";
     if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg failed: " + command);
 }
+// What libmpg123 sees in an MPEG audio file.
+struct Stream {
+    bool ok = false;
+    int version = 0; // 1 = MPEG-1, 2 = MPEG-2 LSF
+    int layer = 0, bitrate = 0, mode = 0;
+    long rate = 0;
+    int channels = 0;
+};
+inline Stream Probe(const std::string& path) {
+    Stream stream;
+    mpg123_init();
+    mpg123_handle* handle = mpg123_new(nullptr, nullptr);
+    mpg123_frameinfo info{};
+    int encoding = 0;
+    if (handle && mpg123_open(handle, path.c_str()) == MPG123_OK &&
+        mpg123_getformat(handle, &stream.rate, &stream.channels, &encoding) == MPG123_OK &&
+        mpg123_info(handle, &info) == MPG123_OK) {
+        stream.ok = true;
+        stream.version = info.version == MPG123_1_0 ? 1 : 2;
+        stream.layer = info.layer;
+        stream.bitrate = info.bitrate;
+        stream.mode = info.mode;
+        stream.rate = info.rate;
+    }
+    if (handle) mpg123_close(handle), mpg123_delete(handle);
+    return stream;
+}
+
 } // namespace hosttest

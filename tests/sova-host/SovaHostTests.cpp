@@ -25,33 +25,6 @@ namespace fs = std::filesystem;
 using namespace hosttest;
 
 // What libmpg123 sees in an MPEG audio file.
-struct Stream {
-    bool ok = false;
-    int version = 0; // 1 = MPEG-1, 2 = MPEG-2 LSF
-    int layer = 0, bitrate = 0, mode = 0;
-    long rate = 0;
-    int channels = 0;
-};
-Stream Probe(const std::string& path) {
-    Stream stream;
-    mpg123_init();
-    mpg123_handle* handle = mpg123_new(nullptr, nullptr);
-    mpg123_frameinfo info{};
-    int encoding = 0;
-    if (handle && mpg123_open(handle, path.c_str()) == MPG123_OK &&
-        mpg123_getformat(handle, &stream.rate, &stream.channels, &encoding) == MPG123_OK &&
-        mpg123_info(handle, &info) == MPG123_OK) {
-        stream.ok = true;
-        stream.version = info.version == MPG123_1_0 ? 1 : 2;
-        stream.layer = info.layer;
-        stream.bitrate = info.bitrate;
-        stream.mode = info.mode;
-        stream.rate = info.rate;
-    }
-    if (handle) mpg123_close(handle), mpg123_delete(handle);
-    return stream;
-}
-
 int SndfileFormat(const std::string& path) {
     SF_INFO info{};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);

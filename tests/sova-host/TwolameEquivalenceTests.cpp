@@ -10,12 +10,12 @@
 
 #include <gtest/gtest.h>
 
-#include "HostProcess.h"
+#include "HostTestSupport.h"
 #include "WriterTestSupport.h"
 
 namespace {
-using hostprocess::Host;
-using hostprocess::MakeAudio;
+using hosttest::Host;
+using hosttest::MakeAudio;
 
 struct Row {
     std::vector<std::string> twolame, sovaHost; // words after the program's name

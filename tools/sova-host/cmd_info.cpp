@@ -65,7 +65,8 @@ std::string BitrateText(const FileFacts& facts) {
 void PrintText(const FileFacts& facts, const InfoArguments& arguments, const HostOptions& options) {
     if (options.quiet) {
         if (!facts.refusal.empty()) fmt::print("{}: refused: {}\n", facts.path, facts.refusal);
-        else if (facts.Damaged()) fmt::print("{}: {}\n", facts.path, facts.VerifiedInWords());
+        else if (facts.Damaged())
+            fmt::print("{}: {}\n", facts.path, facts.verified ? facts.VerifiedInWords() : facts.HeaderDamageInWords());
         return;
     }
     fmt::print("{}\n", facts.path);
@@ -95,13 +96,12 @@ void PrintText(const FileFacts& facts, const InfoArguments& arguments, const Hos
         line("channel types:", ChannelTypes(facts.format));
     }
     if (facts.verified) line("verified:", facts.VerifiedInWords());
+    else if (facts.Damaged()) line("headers:", facts.HeaderDamageInWords());
 }
 
-void AddDamage(JsonObject& json, const StreamDamage& damage) {
-    json.Add("damaged", damage.Damaged());
-    json.Add("damaged_at_s", damage.Places());
+void AddProblems(JsonObject& json, const std::vector<StreamProblem>& found) {
     std::vector<JsonObject> problems;
-    for (const StreamProblem& problem : damage.problems) {
+    for (const StreamProblem& problem : found) {
         JsonObject entry;
         entry.Add("kind", problem.KindName());
         entry.Add("offset", static_cast<int64_t>(problem.offset));
@@ -117,6 +117,12 @@ void AddDamage(JsonObject& json, const StreamDamage& damage) {
         problems.push_back(entry);
     }
     json.Add("problems", problems);
+}
+
+void AddDamage(JsonObject& json, const StreamDamage& damage) {
+    json.Add("damaged", damage.Damaged());
+    json.Add("damaged_at_s", damage.Places());
+    AddProblems(json, damage.problems);
     json.Add("decoder_failed_at_s", damage.decoderFailedAt);
     if (damage.promised) json.Add("promised_samples", *damage.promised);
     else json.AddNull("promised_samples");
@@ -131,6 +137,7 @@ void PrintJson(const FileFacts& facts, const InfoArguments& arguments) {
     if (!facts.refusal.empty()) {
         json.Add("error", facts.refusalKind);
         json.Add("message", facts.refusal);
+        if (facts.walk && !facts.walk->problems.empty()) AddProblems(json, facts.walk->problems);
         fmt::print("{}\n", json.Text());
         return;
     }
@@ -171,7 +178,12 @@ void PrintJson(const FileFacts& facts, const InfoArguments& arguments) {
     json.Add("copyright", facts.copyright);
     json.Add("original", facts.original);
     if (arguments.settings) json.Add("settings", facts.settingsText);
-    if (facts.damage) AddDamage(json, *facts.damage);
+    if (facts.damage) {
+        AddDamage(json, *facts.damage);
+    } else if (walk) { // what the headers show without reading through
+        json.Add("damaged", facts.Damaged());
+        AddProblems(json, walk->problems);
+    }
     fmt::print("{}\n", json.Text());
 }
 
@@ -201,7 +213,8 @@ void RegisterInfoCommand(CLI::App& app, HostOptions& options) {
     command->add_flag("--json", arguments.json, "One JSON object a line per file, for scripts");
     command->add_flag("--settings", arguments.settings, "Show the settings text the module derives from the stream");
     command->add_flag("--verify", arguments.verify,
-                      "Read each stream to its end through the module: exact length and damage (exit status 1 when damaged)");
+                      "Read each stream to its end through the module too: exact length, decoder failures and loss "
+                      "against what the frame headers promise (damage makes the exit status 1, as damage the headers show does without it)");
     command->add_option("--block", arguments.block, "Frames asked for per read with --verify")
         ->capture_default_str()
         ->check(CLI::Range(1, 1 << 24))

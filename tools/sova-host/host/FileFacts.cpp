@@ -103,6 +103,13 @@ std::string FileFacts::VerifiedInWords() const {
     return read + "; " + damage->InWords(format.sampleRate);
 }
 
+std::string FileFacts::HeaderDamageInWords() const {
+    if (!walk || walk->problems.empty()) return "";
+    StreamDamage shown;
+    shown.problems = walk->problems;
+    return shown.InWords(format.sampleRate) + " (--verify reads it through)";
+}
+
 FileFacts GatherFileFacts(StartedModule& module, const std::string& path, const FactOptions& options) {
     FileFacts facts;
     facts.path = path;
@@ -121,6 +128,8 @@ FileFacts GatherFileFacts(StartedModule& module, const std::string& path, const 
                         : freeFormat ? "unusable: free-format bitstream (not supported)"
                                      : "unusable: the module cannot read this stream";
         facts.refusal += fmt::format(" (module answer {})", ResultInWords(result));
+        if (!noReader && facts.walk && !facts.walk->problems.empty()) // damage where the module starts decoding
+            facts.refusal += "; its frame headers show " + facts.walk->problems.front().InWords();
         return facts;
     }
     facts.format = session.Format();

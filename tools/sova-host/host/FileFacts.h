@@ -37,7 +37,12 @@ struct FileFacts {
     std::string ModeName() const;
     std::string EmphasisName() const;
     std::string VerifiedInWords() const;
-    bool Damaged() const { return damage && damage->Damaged(); }
+    // Damage that the frame headers show, when the stream was not read through: "damaged: ..."
+    std::string HeaderDamageInWords() const;
+    // Damaged as reading through found, else as the frame headers show.
+    bool Damaged() const {
+        return damage ? damage->Damaged() : walk && !walk->problems.empty();
+    }
 };
 
 struct FactOptions {

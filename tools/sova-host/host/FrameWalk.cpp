@@ -151,6 +151,10 @@ public:
                 }
                 header.reset();
             }
+            if (header && !locked && at == walk_.audioStart && at + header->length <= walk_.audioEnd) {
+                locked = header; // a header right where the audio begins needs no other to confirm it
+                continue;
+            }
             if (header && locked && header->SameStream(*locked)) {
                 if (at + header->length > walk_.audioEnd) {
                     Truncated(at, *header);

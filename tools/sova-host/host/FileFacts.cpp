@@ -107,7 +107,7 @@ std::string FileFacts::HeaderDamageInWords() const {
     if (!walk || walk->problems.empty()) return "";
     StreamDamage shown;
     shown.problems = walk->problems;
-    return shown.InWords(format.sampleRate) + " (--verify reads it through)";
+    return shown.InWords(format.sampleRate) + " (from the frame headers; --verify decodes it too)";
 }
 
 FileFacts GatherFileFacts(StartedModule& module, const std::string& path, const FactOptions& options) {

@@ -1,5 +1,6 @@
 // Fuzzes what sova-host reads from untrusted files and command lines, on arbitrary bytes:
-// - the frame-header walk stays inside the bytes and reports only what a header can hold;
+// - the frame-header walk stays inside the bytes, accounts for each of them once and reports only
+//   what a header can hold;
 // - JSON text made from any bytes is valid UTF-8, quoted, with no raw control characters, and
 //   well-formed text without quotes or backslashes comes through unchanged;
 // - the host's reading of a settings text accepts exactly the integer entries the module reads,
@@ -12,7 +13,7 @@
 
 #include <tsacore/utility/StringConversion.h>
 
-#include "host/FrameHeaders.h"
+#include "host/FrameWalk.h"
 #include "host/Json.h"
 #include "host/SettingsText.h"
 #include "host/Utf8.h"
@@ -24,12 +25,17 @@ void Require(bool condition) {
 }
 
 void CheckFrameHeaders(const std::vector<uint8_t>& bytes) {
-    (void)sovahost::Id3v2TagSize(bytes);
-    if (const auto found = sovahost::FrameHeadersIn(bytes)) {
-        Require(found->layer >= 1 && found->layer <= 3);
-        Require(found->version == "1" || found->version == "2" || found->version == "2.5");
-        Require(found->framesWalked >= 1 && found->framesWalked <= 64);
-    }
+    uint64_t walked = 0;
+    const sovahost::FrameWalk walk = sovahost::WalkFrames(bytes, [&](const sovahost::FrameHeader& header, uint64_t offset,
+                                                                     std::span<const uint8_t> frame) {
+        Require(header.layer >= 1 && header.layer <= 3 && header.length == frame.size());
+        Require(offset >= walked && offset + frame.size() <= bytes.size());
+        walked = offset + frame.size();
+    });
+    Require(walk.audioStart <= walk.audioEnd && walk.audioEnd <= bytes.size());
+    if (walk.first) Require(walk.first->Version() == "1" || walk.first->Version() == "2" || walk.first->Version() == "2.5");
+    for (const sovahost::StreamProblem& problem : walk.problems) Require(problem.offset <= bytes.size());
+    Require(walk.PromisedSamples() >= 0 && walk.samples >= 0);
 }
 
 void CheckJson(const std::string& text) {

@@ -26,9 +26,9 @@ TEST(SovaHostInfo, PlainTermsJsonAndRefusalsInWords) {
     EXPECT_EQ(run.err, "") << "the decoder's own notes stay hidden without --trace";
     const std::string jointPart = Section(run.out, joint, lsf);
     for (const char* line : {"description:  MPEG-1 Audio Layer II, 128 kbps CBR (Joint Stereo)\n",
-                             "MPEG:         version 1, layer II\n", "bitrate:      128 kbit/s\n",
+                             "MPEG:         version 1, layer II\n", "bitrate:      128 kbit/s CBR\n",
                              "mode:         joint stereo\n", "sample rate:  44100 Hz\n", "channels:     2\n",
-                             "duration:     2.011 s (88704 frames, estimated at open)\n", "CRC:          no\n",
+                             "duration:     2.011 s (88704 samples per channel, 77 MPEG frames, from the frame headers)\n", "CRC:          no\n",
                              "emphasis:     none\n", "copyright:    yes\n", "original:     no\n"})
         EXPECT_TRUE(Contains(jointPart, line)) << line << " in\n" << run.out;
     EXPECT_FALSE(Contains(run.out, "settings:")) << "the settings text only when asked";
@@ -77,17 +77,22 @@ TEST(SovaHostVerify, DamageIsFoundCountedAndFailsTheJobUnlessAccepted) {
     const fs::path damaged = MakeSample("Damaged"), stereo = MakeSample("Stereo");
     const int64_t cleanFrames = static_cast<int64_t>(ReferenceSamples(stereo).size() / 2);
 
-    // Clean, tagged and truncated streams read to their end: exact length, no damage.
-    HostRun run = RunHostCapturing("info --verify " + Quote(stereo) + " " + Quote(MakeSample("Id3Tagged")) + " " +
-                                   Quote(MakeSample("Truncated")));
+    // Clean and tagged streams read to their end: exact length, no damage.
+    HostRun run = RunHostCapturing("info --verify " + Quote(stereo) + " " + Quote(MakeSample("Id3Tagged")));
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_TRUE(Contains(Section(run.out, stereo, MakeSample("Id3Tagged")),
-                         "duration:     2.011 s (" + std::to_string(cleanFrames) + " frames, exact)")) << run.out;
+                         "duration:     2.011 s (" + std::to_string(cleanFrames) + " samples per channel, 77 MPEG frames, exact)"))
+        << run.out;
     EXPECT_FALSE(Contains(run.out, "damaged")) << run.out;
+    // A stream cut inside a frame is damaged there.
+    run = RunHostCapturing("info --verify " + Quote(MakeSample("Truncated")));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Contains(run.out, "; damaged: last frame truncated at byte ")) << run.out;
 
     run = RunHostCapturing("info --verify " + Quote(damaged));
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(Contains(run.out, "verified:") && Contains(run.out, "; damaged at 0.7")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "verified:") && Contains(run.out, "; damaged: ") && Contains(run.out, " bytes of junk at byte "))
+        << run.out;
     run = RunHostCapturing("info --verify --json " + Quote(damaged));
     EXPECT_TRUE(Contains(run.out, "\"damaged\":true,\"damaged_at_s\":[0.7")) << run.out;
 
@@ -95,13 +100,13 @@ TEST(SovaHostVerify, DamageIsFoundCountedAndFailsTheJobUnlessAccepted) {
     const fs::path out = WorkFolder() / "damaged.wav";
     run = RunHostCapturing("decode " + Quote(damaged) + " " + Quote(out));
     EXPECT_EQ(run.exitCode, 1);
-    const size_t lost = run.err.find("frames (");
-    EXPECT_TRUE(Contains(run.err, "Damaged.mp2: damaged at 0.7") && lost != std::string::npos &&
-                Contains(run.err, "lost; " + out.string() + " was not written (--keep-going keeps")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "Damaged.mp2: damaged: ") && Contains(run.err, " bytes of junk at byte ") &&
+                Contains(run.err, "; " + out.string() + " was not written (--keep-going keeps"))
+        << run.err;
     EXPECT_FALSE(fs::exists(out)) << "a failed job leaves no output";
     run = RunHostCapturing("decode --keep-going " + Quote(damaged) + " " + Quote(out));
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(Contains(run.err, "damaged at 0.7")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "damaged: ") && Contains(run.err, " bytes of junk at byte ")) << run.err;
     SF_INFO info{};
     SNDFILE* decoded = sf_open(out.c_str(), SFM_READ, &info);
     ASSERT_NE(decoded, nullptr);

@@ -2,7 +2,8 @@
 // chosen by OUT's extension: ".wav" WAV (32-bit float unless --bits 16 or 24), ".aif"/".aiff"
 // AIFF and ".flac" FLAC (24-bit unless --bits 16; AIFF also float with --bits 32), ".raw"/".f32"
 // headerless 32-bit float (little-endian, interleaved). OUT is written under a temporary name
-// and moved into place when the whole stream was decoded.
+// and moved into place when the whole stream was decoded: a stream that the module's decoding or
+// the walk of its frame headers finds damaged fails the job unless --keep-going is given.
 #include <unistd.h>
 
 #include <sndfile.h>
@@ -23,6 +24,7 @@
 #include "host/ProgressBar.h"
 #include "host/ReadSession.h"
 #include "host/ReadThrough.h"
+#include "host/StreamDamage.h"
 
 namespace sovahost {
 namespace {
@@ -102,7 +104,8 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
     sf_command(output.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE); // integer formats clip, never wrap
 
     const auto started = std::chrono::steady_clock::now();
-    ProgressBar progress("decoding", !options.quiet, format.length);
+    const std::optional<FrameWalk> walk = WalkFrames(arguments.input); // what the frame headers promise
+    ProgressBar progress("decoding", !options.quiet, walk && walk->Found() ? walk->PromisedSamples() : format.length);
     std::vector<float> interleaved;
     bool writeFailed = false;
     int64_t written = 0;
@@ -129,13 +132,14 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     const int64_t total = report.delivered;
-    if (report.Damaged()) {
+    const StreamDamage damage = AssessDamage(walk, report, format.sampleRate);
+    if (damage.Damaged()) {
         const std::string kept = arguments.keepGoing
                                      ? ""
                                      : fmt::format("; {} was not written (--keep-going keeps what could be decoded)",
                                                    arguments.output);
         std::fprintf(stderr, "sova-host: %s: %s%s\n", arguments.input.c_str(),
-                     DamageInWords(report, format.sampleRate).c_str(), kept.c_str());
+                     damage.InWords(format.sampleRate).c_str(), kept.c_str());
         if (!arguments.keepGoing) return 1; // the temporary file goes with target
     }
     try {
@@ -145,7 +149,7 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
         return 1;
     }
     if (!options.quiet)
-        fmt::print("{}: {} frames ({:.3f} s of audio, {} Hz, {} channel{}) written to {} in {:.2f} s\n",
+        fmt::print("{}: {} samples per channel ({:.3f} s of audio, {} Hz, {} channel{}) written to {} in {:.2f} s\n",
                    arguments.input, total, format.sampleRate > 0 ? static_cast<double>(total) / format.sampleRate : 0.0,
                    format.sampleRate, channels, channels == 1 ? "" : "s", arguments.output, seconds);
     return 0;

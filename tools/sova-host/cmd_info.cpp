@@ -1,6 +1,7 @@
 // sova-host info FILE...: opens each file through the module and says what it is in plain
 // terms (or, with --json, one JSON object a line for scripts); --verify reads each stream to its
-// end through the module for its exact length and any damage. A refused file says why in words.
+// end through the module for its exact length, and compares it and the decoder's failures with
+// what a walk of the frame headers shows. A refused file says why in words.
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,17 +42,31 @@ std::string ChannelTypes(const AudioFormat& format) {
 }
 
 std::string DurationText(const FileFacts& facts) {
-    const int64_t frames = facts.Frames();
-    if (frames < 0) return "unknown";
-    const std::string seconds = facts.format.sampleRate > 0 ? fmt::format("{:.3f} s", facts.Seconds(frames)) : "?";
-    return fmt::format("{} ({} frames, {})", seconds, frames, facts.verified ? "exact" : "estimated at open");
+    const int64_t samples = facts.Samples();
+    if (samples < 0) return "unknown";
+    const std::string seconds = facts.format.sampleRate > 0 ? fmt::format("{:.3f} s", facts.Seconds(samples)) : "?";
+    const std::string frames = facts.walk && facts.walk->Found() && !facts.walk->freeFormat
+                                   ? fmt::format(", {} MPEG frames", facts.walk->frames)
+                                   : "";
+    return fmt::format("{} ({} samples per channel{}, {})", seconds, samples, frames, facts.SamplesSource());
+}
+
+// "192 kbit/s CBR", "VBR, 263.5 kbit/s on average (256 to 320 kbit/s)", "free format".
+std::string BitrateText(const FileFacts& facts) {
+    const std::optional<FrameWalk>& walk = facts.walk;
+    if (walk && walk->freeFormat) return "free format";
+    if (!walk || !walk->Found()) return facts.bitrate ? fmt::format("{} kbit/s", *facts.bitrate) : "unknown";
+    if (!walk->VariableBitrate()) return fmt::format("{} kbit/s CBR", walk->minBitrate);
+    return fmt::format("VBR, {:.1f} kbit/s on average ({} to {} kbit/s)", walk->AverageBitrate(), walk->minBitrate,
+                       walk->maxBitrate);
 }
 
 // With quiet set, only a file that is refused or damaged is shown, in one line.
 void PrintText(const FileFacts& facts, const InfoArguments& arguments, const HostOptions& options) {
     if (options.quiet) {
         if (!facts.refusal.empty()) fmt::print("{}: refused: {}\n", facts.path, facts.refusal);
-        else if (facts.verified && facts.verified->Damaged()) fmt::print("{}: {}\n", facts.path, facts.VerifiedInWords());
+        else if (facts.Damaged())
+            fmt::print("{}: {}\n", facts.path, facts.verified ? facts.VerifiedInWords() : facts.HeaderDamageInWords());
         return;
     }
     fmt::print("{}\n", facts.path);
@@ -62,14 +77,15 @@ void PrintText(const FileFacts& facts, const InfoArguments& arguments, const Hos
         return;
     }
     line("description:", facts.description);
-    if (facts.headers) line("MPEG:", fmt::format("version {}, layer {}", facts.headers->version, LayerNumeral(facts.headers->layer)));
-    if (facts.bitrate) line("bitrate:", fmt::format("{} kbit/s", *facts.bitrate));
+    const std::optional<FrameHeader> first = facts.walk ? facts.walk->first : std::nullopt;
+    if (first) line("MPEG:", fmt::format("version {}, layer {}", first->Version(), LayerNumeral(first->layer)));
+    line("bitrate:", BitrateText(facts));
     line("mode:", facts.ModeName());
     line("sample rate:", fmt::format("{} Hz", facts.format.sampleRate));
     line("channels:", std::to_string(facts.format.channelCount));
     line("duration:", DurationText(facts));
     line("CRC:", YesNo(facts.crc));
-    line("padding:", facts.headers ? YesNo(facts.headers->padding) : "unknown");
+    line("padding:", first ? YesNo(facts.walk->padded) : "unknown");
     line("emphasis:", facts.EmphasisName());
     line("copyright:", YesNo(facts.copyright));
     line("original:", YesNo(facts.original));
@@ -80,6 +96,39 @@ void PrintText(const FileFacts& facts, const InfoArguments& arguments, const Hos
         line("channel types:", ChannelTypes(facts.format));
     }
     if (facts.verified) line("verified:", facts.VerifiedInWords());
+    else if (facts.Damaged()) line("headers:", facts.HeaderDamageInWords());
+}
+
+void AddProblems(JsonObject& json, const std::vector<StreamProblem>& found) {
+    std::vector<JsonObject> problems;
+    for (const StreamProblem& problem : found) {
+        JsonObject entry;
+        entry.Add("kind", problem.KindName());
+        entry.Add("offset", static_cast<int64_t>(problem.offset));
+        entry.Add("time_s", problem.seconds);
+        if (problem.kind == StreamProblem::Kind::Junk || problem.kind == StreamProblem::Kind::Truncated)
+            entry.Add("bytes", static_cast<int64_t>(problem.bytes));
+        if (problem.kind == StreamProblem::Kind::Truncated) entry.Add("frame_bytes", static_cast<int64_t>(problem.expected));
+        if (problem.kind == StreamProblem::Kind::FrameCount) {
+            entry.Add("frames", static_cast<int64_t>(problem.found));
+            entry.Add("frames_announced", static_cast<int64_t>(problem.expected));
+        }
+        if (!problem.detail.empty()) entry.Add("detail", problem.detail);
+        problems.push_back(entry);
+    }
+    json.Add("problems", problems);
+}
+
+void AddDamage(JsonObject& json, const StreamDamage& damage) {
+    json.Add("damaged", damage.Damaged());
+    json.Add("damaged_at_s", damage.Places());
+    AddProblems(json, damage.problems);
+    json.Add("decoder_failed_at_s", damage.decoderFailedAt);
+    if (damage.promised) json.Add("promised_samples", *damage.promised);
+    else json.AddNull("promised_samples");
+    json.Add("lost_samples", damage.Lost());
+    json.Add("lost_frames", damage.Lost()); // the older name of "lost_samples", kept for scripts
+    json.Add("extra_samples", damage.Extra());
 }
 
 void PrintJson(const FileFacts& facts, const InfoArguments& arguments) {
@@ -88,41 +137,52 @@ void PrintJson(const FileFacts& facts, const InfoArguments& arguments) {
     if (!facts.refusal.empty()) {
         json.Add("error", facts.refusalKind);
         json.Add("message", facts.refusal);
+        if (facts.walk && !facts.walk->problems.empty()) AddProblems(json, facts.walk->problems);
         fmt::print("{}\n", json.Text());
         return;
     }
     json.Add("description", facts.description);
-    if (facts.headers) {
-        json.Add("mpeg_version", facts.headers->version);
-        json.Add("layer", facts.headers->layer);
+    const std::optional<FrameWalk>& walk = facts.walk;
+    const bool walked = walk && walk->Found() && !walk->freeFormat;
+    if (walk && walk->first) {
+        json.Add("mpeg_version", walk->first->Version());
+        json.Add("layer", walk->first->layer);
     } else {
         json.AddNull("mpeg_version");
         json.AddNull("layer");
     }
     if (facts.bitrate) json.Add("bitrate_kbps", *facts.bitrate);
     else json.AddNull("bitrate_kbps");
+    if (walk && walk->freeFormat) json.Add("bitrate_mode", "free format");
+    else if (walked) json.Add("bitrate_mode", walk->VariableBitrate() ? "VBR" : "CBR");
+    else json.AddNull("bitrate_mode");
+    if (walked) json.Add("average_bitrate_kbps", walk->AverageBitrate());
+    else json.AddNull("average_bitrate_kbps");
     json.Add("mode", facts.ModeName());
     json.Add("sample_rate", facts.format.sampleRate);
     json.Add("channels", facts.format.channelCount);
-    const int64_t frames = facts.Frames();
-    if (frames >= 0 && facts.format.sampleRate > 0) json.Add("duration_s", facts.Seconds(frames));
+    const int64_t samples = facts.Samples();
+    if (samples >= 0 && facts.format.sampleRate > 0) json.Add("duration_s", facts.Seconds(samples));
     else json.AddNull("duration_s");
-    if (frames >= 0) json.Add("frames", frames);
-    else json.AddNull("frames");
+    for (const char* key : {"samples", "frames"}) { // "frames": the older name of "samples", kept for scripts
+        if (samples >= 0) json.Add(key, samples);
+        else json.AddNull(key);
+    }
+    if (walked) json.Add("mpeg_frames", walk->frames);
+    else json.AddNull("mpeg_frames");
     json.Add("frames_exact", facts.verified.has_value());
     json.Add("crc", facts.crc);
-    if (facts.headers) json.Add("padding", facts.headers->padding);
+    if (walk && walk->first) json.Add("padding", walk->padded);
     else json.AddNull("padding");
     json.Add("emphasis", facts.EmphasisName());
     json.Add("copyright", facts.copyright);
     json.Add("original", facts.original);
     if (arguments.settings) json.Add("settings", facts.settingsText);
-    if (facts.verified) {
-        json.Add("damaged", facts.verified->Damaged());
-        std::vector<double> places;
-        for (const int64_t at : facts.verified->damagedAt) places.push_back(facts.Seconds(at));
-        json.Add("damaged_at_s", places);
-        json.Add("lost_frames", facts.verified->LostFrames());
+    if (facts.damage) {
+        AddDamage(json, *facts.damage);
+    } else if (walk) { // what the headers show without reading through
+        json.Add("damaged", facts.Damaged());
+        AddProblems(json, walk->problems);
     }
     fmt::print("{}\n", json.Text());
 }
@@ -138,7 +198,7 @@ int Info(const HostOptions& options, const InfoArguments& arguments) {
         const FileFacts facts = GatherFileFacts(module, file, {arguments.verify, arguments.block, !options.trace});
         if (arguments.json) PrintJson(facts, arguments);
         else PrintText(facts, arguments, options);
-        allGood = allGood && facts.refusal.empty() && !(facts.verified && facts.verified->Damaged());
+        allGood = allGood && facts.refusal.empty() && !facts.Damaged();
         std::fflush(stdout);
     }
     return allGood ? 0 : 1;
@@ -153,7 +213,8 @@ void RegisterInfoCommand(CLI::App& app, HostOptions& options) {
     command->add_flag("--json", arguments.json, "One JSON object a line per file, for scripts");
     command->add_flag("--settings", arguments.settings, "Show the settings text the module derives from the stream");
     command->add_flag("--verify", arguments.verify,
-                      "Read each stream to its end through the module: exact length and damage (exit status 1 when damaged)");
+                      "Read each stream to its end through the module too: exact length, decoder failures and loss "
+                      "against what the frame headers promise (damage makes the exit status 1, as damage the headers show does without it)");
     command->add_option("--block", arguments.block, "Frames asked for per read with --verify")
         ->capture_default_str()
         ->check(CLI::Range(1, 1 << 24))

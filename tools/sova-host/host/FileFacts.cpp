@@ -60,7 +60,17 @@ std::string LayerNumeral(int layer) {
     }
 }
 
-int64_t FileFacts::Frames() const { return verified ? verified->delivered : format.length; }
+int64_t FileFacts::Samples() const {
+    if (verified) return verified->delivered;
+    if (walk && walk->Found() && !walk->freeFormat) return walk->PromisedSamples();
+    return format.length;
+}
+
+const char* FileFacts::SamplesSource() const {
+    if (verified) return "exact";
+    if (walk && walk->Found() && !walk->freeFormat) return "from the frame headers";
+    return "estimated at open";
+}
 
 double FileFacts::Seconds(int64_t frames) const {
     return format.sampleRate > 0 ? static_cast<double>(frames) / format.sampleRate : 0.0;
@@ -86,11 +96,18 @@ std::string FileFacts::EmphasisName() const {
 }
 
 std::string FileFacts::VerifiedInWords() const {
-    if (!verified) return "";
-    const std::string read = fmt::format("{} frames ({:.3f} s) read through the module", verified->delivered,
+    if (!verified || !damage) return "";
+    const std::string read = fmt::format("{} samples ({:.3f} s) read through the module", verified->delivered,
                                          Seconds(verified->delivered));
-    if (!verified->Damaged()) return read + (verified->endConfirmed ? ", no damage" : ", the end not confirmed");
-    return read + "; " + DamageInWords(*verified, format.sampleRate);
+    if (!damage->Damaged()) return read + (verified->endConfirmed ? ", no damage" : ", the end not confirmed");
+    return read + "; " + damage->InWords(format.sampleRate);
+}
+
+std::string FileFacts::HeaderDamageInWords() const {
+    if (!walk || walk->problems.empty()) return "";
+    StreamDamage shown;
+    shown.problems = walk->problems;
+    return shown.InWords(format.sampleRate) + " (from the frame headers; --verify decodes it too)";
 }
 
 FileFacts GatherFileFacts(StartedModule& module, const std::string& path, const FactOptions& options) {
@@ -98,6 +115,7 @@ FileFacts GatherFileFacts(StartedModule& module, const std::string& path, const 
     facts.path = path;
     if (RefusedBeforeOpening(facts)) return facts;
 
+    facts.walk = WalkFrames(path);
     ReadSession session(module, path);
     session.HideDecoderNotes(options.hideDecoderNotes);
     const int32_t result = session.Open();
@@ -105,16 +123,22 @@ FileFacts GatherFileFacts(StartedModule& module, const std::string& path, const 
     if (result != sova::sdk::kResultOK) {
         const bool noReader = result == sova::sdk::kResultFailed;
         facts.refusalKind = noReader ? "not MPEG audio" : "unusable";
-        facts.refusal = noReader ? "not MPEG audio: the decoder found no MPEG audio stream in it"
-                                 : "unusable: the module cannot read this stream";
+        const bool freeFormat = facts.walk && facts.walk->freeFormat;
+        facts.refusal = noReader     ? "not MPEG audio: the decoder found no MPEG audio stream in it"
+                        : freeFormat ? "unusable: free-format bitstream (not supported)"
+                                     : "unusable: the module cannot read this stream";
         facts.refusal += fmt::format(" (module answer {})", ResultInWords(result));
+        if (!noReader && facts.walk && !facts.walk->problems.empty()) // damage where the module starts decoding
+            facts.refusal += "; its frame headers show " + facts.walk->problems.front().InWords();
         return facts;
     }
     facts.format = session.Format();
     facts.settingsText = ToUtf8(facts.format.settingsText);
     TakeSettings(facts);
-    facts.headers = ReadFrameHeaders(path);
-    if (options.verify) facts.verified = ReadThrough(session, options.block, nullptr);
+    if (options.verify) {
+        facts.verified = ReadThrough(session, options.block, nullptr);
+        facts.damage = AssessDamage(facts.walk, *facts.verified, facts.format.sampleRate);
+    }
     return facts;
 }
 } // namespace sovahost

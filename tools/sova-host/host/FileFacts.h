@@ -1,5 +1,5 @@
 // What sova-host knows about one input file: what the module reports when it opens it (format,
-// description, the settings that would write it again), the header fields the host reads itself,
+// description, the settings that would write it again), what the walk of its frame headers shows,
 // and, when asked, what reading the whole stream through the module showed.
 #pragma once
 
@@ -7,9 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "host/FrameHeaders.h"
+#include "host/FrameWalk.h"
 #include "host/ReadSession.h"
 #include "host/ReadThrough.h"
+#include "host/StreamDamage.h"
 
 namespace sovahost {
 struct FileFacts {
@@ -23,15 +24,25 @@ struct FileFacts {
     int32_t mode = -1;              // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
     int32_t emphasis = 0;           // 0 none, 1 50/15 us, 3 CCITT J.17
     bool crc = false, copyright = false, original = false;
-    std::optional<FrameHeaders> headers;
+    std::optional<FrameWalk> walk;             // nullopt when the file could not be read for it
     std::optional<ReadThroughReport> verified; // with --verify
+    std::optional<StreamDamage> damage;        // with --verify
 
-    // The exact length when the stream was read through, else the one announced at open.
-    int64_t Frames() const;
+    // Samples per channel: the exact count when the stream was read through, else what the frame
+    // headers promise, else the length libmpg123 estimated at open (-1 unknown).
+    int64_t Samples() const;
+    // "exact", "from the frame headers" or "estimated at open"
+    const char* SamplesSource() const;
     double Seconds(int64_t frames) const;
     std::string ModeName() const;
     std::string EmphasisName() const;
     std::string VerifiedInWords() const;
+    // Damage that the frame headers show, when the stream was not read through: "damaged: ..."
+    std::string HeaderDamageInWords() const;
+    // Damaged as reading through found, else as the frame headers show.
+    bool Damaged() const {
+        return damage ? damage->Damaged() : walk && !walk->problems.empty();
+    }
 };
 
 struct FactOptions {

@@ -1,17 +1,11 @@
 #include "host/FrameHeaders.h"
 
-#include <cstdint>
-#include <fstream>
-#include <iterator>
-#include <vector>
+#include <fmt/format.h>
 
 #include "host/LayerTwoRules.h"
 
 namespace sovahost {
 namespace {
-constexpr size_t kLookAt = 256 * 1024;
-constexpr int kFramesToWalk = 64;
-
 // kbit/s by bitrate index for layers I and III; Layer II's come from the Layer II rules.
 // [MPEG-1 ? 0 : 1][0 layer I, 1 layer III].
 constexpr int kOtherLayerBitrates[2][2][15] = {
@@ -25,70 +19,53 @@ int BitrateOf(bool mpeg1, int layer, int index) {
     return kOtherLayerBitrates[mpeg1 ? 0 : 1][layer == 1 ? 0 : 1][index];
 }
 constexpr int kRates[3] = {44100, 48000, 32000}; // MPEG-1; halved for MPEG-2, quartered for 2.5
+} // namespace
 
-struct Header {
-    int versionBits, layer, bitrate, rate;
-    bool padding;
-    size_t length; // bytes, 0 for free format
-};
+std::string FrameHeader::Version() const { return versionBits == 3 ? "1" : versionBits == 2 ? "2" : "2.5"; }
 
-std::optional<Header> HeaderAt(const std::vector<uint8_t>& bytes, size_t at) {
-    if (at + 4 > bytes.size() || bytes[at] != 0xFF || (bytes[at + 1] & 0xE0) != 0xE0) return std::nullopt;
-    const int versionBits = (bytes[at + 1] >> 3) & 3, layerBits = (bytes[at + 1] >> 1) & 3;
-    const int bitrateIndex = bytes[at + 2] >> 4, rateIndex = (bytes[at + 2] >> 2) & 3;
+bool FrameHeader::SameStream(const FrameHeader& other) const {
+    return versionBits == other.versionBits && layer == other.layer && sampleRate == other.sampleRate &&
+           Channels() == other.Channels();
+}
+
+std::string FrameHeader::InWords() const {
+    static const char* const kLayers[] = {"", "I", "II", "III"};
+    return fmt::format("MPEG-{} layer {}, {} Hz, {}", Version(), kLayers[layer], sampleRate,
+                       Channels() == 1 ? "mono" : "2 channels");
+}
+
+std::optional<FrameHeader> ParseFrameHeader(const uint8_t* bytes) {
+    if (bytes[0] != 0xFF || (bytes[1] & 0xE0) != 0xE0) return std::nullopt;
+    const int versionBits = (bytes[1] >> 3) & 3, layerBits = (bytes[1] >> 1) & 3;
+    const int bitrateIndex = bytes[2] >> 4, rateIndex = (bytes[2] >> 2) & 3;
     if (versionBits == 1 || layerBits == 0 || bitrateIndex == 15 || rateIndex == 3) return std::nullopt;
-    Header header{versionBits, 4 - layerBits, 0, kRates[rateIndex], (bytes[at + 2] & 2) != 0, 0};
+    FrameHeader header;
+    header.versionBits = versionBits;
+    header.layer = 4 - layerBits;
+    header.crc = (bytes[1] & 1) == 0;
     const bool mpeg1 = versionBits == 3;
-    if (!mpeg1) header.rate /= versionBits == 2 ? 2 : 4;
+    header.sampleRate = kRates[rateIndex] / (mpeg1 ? 1 : versionBits == 2 ? 2 : 4);
     header.bitrate = BitrateOf(mpeg1, header.layer, bitrateIndex);
-    if (header.bitrate == 0) return header; // free format: no length to walk by
-    const int pad = header.padding ? 1 : 0;
+    header.padding = (bytes[2] & 2) != 0;
+    header.mode = bytes[3] >> 6;
+    header.copyright = (bytes[3] & 8) != 0;
+    header.original = (bytes[3] & 4) != 0;
+    header.emphasis = bytes[3] & 3;
+    header.samples = header.layer == 1 ? 384 : header.layer == 3 && !mpeg1 ? 576 : 1152;
+    if (header.bitrate == 0) return header; // free format
+    const size_t pad = header.padding ? 1 : 0;
+    const size_t bitsPerSecond = static_cast<size_t>(header.bitrate) * 1000;
     if (header.layer == 1)
-        header.length = static_cast<size_t>((12000 * header.bitrate / header.rate + pad) * 4);
+        header.length = (12 * bitsPerSecond / static_cast<size_t>(header.sampleRate) + pad) * 4;
     else
-        header.length = static_cast<size_t>((header.layer == 3 && !mpeg1 ? 72000 : 144000) * header.bitrate / header.rate + pad);
+        header.length = static_cast<size_t>(header.samples / 8) * bitsPerSecond / static_cast<size_t>(header.sampleRate) + pad;
     return header;
 }
 
-} // namespace
-
-size_t Id3v2TagSize(const std::vector<uint8_t>& head) {
-    if (head.size() < 10 || head[0] != 'I' || head[1] != 'D' || head[2] != '3') return 0;
+size_t Id3v2TagSize(const uint8_t* head, size_t available) {
+    if (available < 10 || head[0] != 'I' || head[1] != 'D' || head[2] != '3') return 0;
     const size_t size = (size_t{head[6] & 0x7Fu} << 21) | (size_t{head[7] & 0x7Fu} << 14) |
                         (size_t{head[8] & 0x7Fu} << 7) | (head[9] & 0x7Fu);
     return 10 + size + ((head[5] & 0x10) ? 10 : 0); // a footer adds 10 bytes
-}
-
-std::optional<FrameHeaders> ReadFrameHeaders(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::vector<uint8_t> head(10);
-    in.read(reinterpret_cast<char*>(head.data()), 10);
-    head.resize(static_cast<size_t>(in.gcount()));
-    in.clear();
-    in.seekg(static_cast<std::streamoff>(Id3v2TagSize(head)));
-    std::vector<uint8_t> bytes(kLookAt);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<size_t>(in.gcount()));
-    return FrameHeadersIn(bytes);
-}
-
-std::optional<FrameHeaders> FrameHeadersIn(const std::vector<uint8_t>& bytes) {
-    for (size_t at = 0; at + 4 <= bytes.size(); ++at) {
-        const std::optional<Header> first = HeaderAt(bytes, at);
-        if (!first || first->length == 0) continue;
-        const std::optional<Header> next = HeaderAt(bytes, at + first->length);
-        if (!next || next->versionBits != first->versionBits || next->layer != first->layer || next->rate != first->rate)
-            continue; // a chance 0xFFE in other data
-        FrameHeaders found{first->versionBits == 3 ? "1" : first->versionBits == 2 ? "2" : "2.5", first->layer, false, 0};
-        for (std::optional<Header> frame = first; frame && frame->length > 0 && found.framesWalked < kFramesToWalk;
-             frame = HeaderAt(bytes, at)) {
-            found.padding |= frame->padding;
-            ++found.framesWalked;
-            at += frame->length;
-        }
-        return found;
-    }
-    return std::nullopt;
 }
 } // namespace sovahost

@@ -55,6 +55,13 @@ void JsonObject::Add(const std::string& key, const std::vector<double>& values) 
     fields_ += "]";
 }
 
+void JsonObject::Add(const std::string& key, const std::vector<JsonObject>& objects) {
+    Key(key);
+    fields_ += "[";
+    for (size_t i = 0; i < objects.size(); ++i) fields_ += (i ? "," : "") + objects[i].Text();
+    fields_ += "]";
+}
+
 void JsonObject::AddNull(const std::string& key) {
     Key(key);
     fields_ += "null";

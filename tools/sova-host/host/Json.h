@@ -1,4 +1,4 @@
-// One flat JSON object built field by field, for output that scripts read (one object a line).
+// One JSON object built field by field, for output that scripts read (one object a line).
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,7 @@ public:
     void Add(const std::string& key, bool value);
     void Add(const std::string& key, double value); // to three decimals (seconds to the millisecond)
     void Add(const std::string& key, const std::vector<double>& values);
+    void Add(const std::string& key, const std::vector<JsonObject>& objects); // an array of objects
     void AddNull(const std::string& key);
     std::string Text() const { return "{" + fields_ + "}"; }
 private:

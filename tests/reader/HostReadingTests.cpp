@@ -34,7 +34,8 @@ TEST(SovaHostInfo, PlainTermsJsonAndRefusalsInWords) {
     EXPECT_FALSE(Contains(run.out, "settings:")) << "the settings text only when asked";
     EXPECT_TRUE(Contains(Section(run.out, lsf, avi), "MPEG:         version 2, layer II\n")) << run.out;
     EXPECT_TRUE(Contains(Section(run.out, avi, absent), "refused:      unusable: ")) << run.out;
-    EXPECT_TRUE(Contains(Section(run.out, absent, wave), "refused:      missing: no such file\n")) << run.out;
+    EXPECT_TRUE(Contains(Section(run.out, absent, wave), "refused:      '" + absent.string() + "' does not exist\n"))
+        << run.out;
     EXPECT_TRUE(Contains(Section(run.out, wave), "refused:      not MPEG audio: ")) << run.out;
 
     // -v adds what the module reported besides; -q keeps only the files that need attention.
@@ -42,7 +43,7 @@ TEST(SovaHostInfo, PlainTermsJsonAndRefusalsInWords) {
     EXPECT_TRUE(Contains(verbose.out, "channel types: 100, 101\n") && Contains(verbose.out, "settings:     ATH:0:0;"))
         << verbose.out;
     const HostRun quiet = RunHostCapturing("info -q " + Quote(joint) + " " + Quote(absent));
-    EXPECT_EQ(quiet.out, absent.string() + ": refused: missing: no such file\n");
+    EXPECT_EQ(quiet.out, absent.string() + ": refused: '" + absent.string() + "' does not exist\n");
     EXPECT_EQ(quiet.exitCode, 1);
 
     // For scripts: one object a line, the same facts.

@@ -206,3 +206,29 @@ TEST_F(EncodeSources, NamesOfOtherFormatsAndValuesTheWriterCannotUseAreRefusedBe
     EXPECT_EQ(Probe(dir.File("k.mp2")).bitrate, 128);
 }
 } // namespace
+
+namespace {
+TEST_F(EncodeSources, EveryCommandSaysTheSameOfAMissingFileAFolderAndStandardInput) {
+    fs::create_directory(dir.File("folder"));
+    for (const std::string name : {"absent.wav", "folder"}) {
+        const std::string said = name == "folder" ? "'" + dir.File(name) + "' is a folder"
+                                                  : "'" + dir.File(name) + "' does not exist";
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"encode", dir.File(name), dir.File("x.mp2")},
+              {"decode", dir.File(name), dir.File("x.wav")}, {"info", dir.File(name)}}) {
+            const ProcessRun run = Host(args);
+            EXPECT_EQ(run.ExitCode(), 1) << args[0];
+            EXPECT_TRUE(Contains(run.out + run.err, said)) << args[0] << ": " << run.out << run.err;
+        }
+    }
+    // '-' is standard input for every command that reads a file.
+    Ffmpeg("-f lavfi -i sine=f=440:d=1 -ar 48000 -ac 2 " + dir.File("in.wav"));
+    ASSERT_EQ(Host({"encode", "-", dir.File("piped.mp2")}, dir.File("in.wav")).ExitCode(), 0);
+    const ProcessRun info = Host({"info", "--json", "-"}, dir.File("piped.mp2"));
+    EXPECT_EQ(info.ExitCode(), 0) << info.out;
+    EXPECT_TRUE(Contains(info.out, "\"path\":\"-\"") && Contains(info.out, "\"sample_rate\":48000")) << info.out;
+    const ProcessRun decode = Host({"decode", "-", dir.File("piped.wav")}, dir.File("piped.mp2"));
+    EXPECT_EQ(decode.ExitCode(), 0) << decode.err;
+    EXPECT_TRUE(fs::exists(dir.File("piped.wav")));
+}
+} // namespace

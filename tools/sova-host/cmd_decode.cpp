@@ -20,10 +20,13 @@
 #include <fmt/format.h>
 
 #include "Commands.h"
+#include "host/FileFacts.h"
+#include "host/InputProblem.h"
 #include "host/OutputFile.h"
 #include "host/ProgressBar.h"
 #include "host/ReadSession.h"
 #include "host/ReadThrough.h"
+#include "host/StandardInputSpool.h"
 #include "host/StreamDamage.h"
 
 namespace sovahost {
@@ -64,24 +67,34 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
         return 2;
     }
     std::unique_ptr<OutputFile> target;
+    std::unique_ptr<TempFile> spooled; // standard input, kept in a file the module can open by name
+    const bool fromStandardInput = arguments.input == "-";
+    const std::string shownIn = fromStandardInput ? "standard input" : arguments.input;
     try {
         InstallInterruptCleanup();
-        RequireUtf8Path(arguments.input); // the module would open a mangled name
+        if (!fromStandardInput) {
+            RequireUtf8Path(arguments.input); // the module would open a mangled name
+            if (const std::string problem = InputProblem(arguments.input); !problem.empty())
+                throw std::runtime_error(problem);
+        }
         target = std::make_unique<OutputFile>(arguments.output, options.overwrite, std::vector{arguments.input});
+        if (fromStandardInput) spooled = SpoolStandardInput();
     } catch (const std::exception& refused) {
-        std::fprintf(stderr, "sova-host: decoding '%s' failed: %s\n", arguments.input.c_str(), refused.what());
+        std::fprintf(stderr, "sova-host: decoding '%s' failed: %s\n", shownIn.c_str(), refused.what());
         return 1;
     }
+    const std::string input = spooled ? spooled->Path() : arguments.input;
     StartedModule module(options);
     if (module.StartResult() != sova::sdk::kResultOK) {
         std::fprintf(stderr, "sova-host: the module did not start: %s\n", ResultInWords(module.StartResult()).c_str());
         return 1;
     }
-    ReadSession session(module, arguments.input);
+    ReadSession session(module, input);
     session.HideDecoderNotes(!options.trace);
     const int32_t opened = session.Open();
     if (opened != sova::sdk::kResultOK) {
-        std::fprintf(stderr, "sova-host: %s: refused: %s\n", arguments.input.c_str(), ResultInWords(opened).c_str());
+        std::fprintf(stderr, "sova-host: decoding '%s' failed: %s\n", shownIn.c_str(),
+                     OpenRefusalInWords(opened, WalkFrames(input)).c_str());
         return 1;
     }
     const AudioFormat& format = session.Format();
@@ -104,7 +117,7 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
     sf_command(output.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE); // integer formats clip, never wrap
 
     const auto started = std::chrono::steady_clock::now();
-    const std::optional<FrameWalk> walk = WalkFrames(arguments.input); // what the frame headers promise
+    const std::optional<FrameWalk> walk = WalkFrames(input); // what the frame headers promise
     ProgressBar progress("decoding", !options.quiet, walk && walk->Found() ? walk->PromisedSamples() : format.length);
     std::vector<float> interleaved;
     bool writeFailed = false;
@@ -138,7 +151,7 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
                                      ? ""
                                      : fmt::format("; {} was not written (--keep-going keeps what could be decoded)",
                                                    arguments.output);
-        std::fprintf(stderr, "sova-host: %s: %s%s\n", arguments.input.c_str(),
+        std::fprintf(stderr, "sova-host: %s: %s%s\n", shownIn.c_str(),
                      damage.InWords(format.sampleRate).c_str(), kept.c_str());
         if (!arguments.keepGoing) return 1; // the temporary file goes with target
     }
@@ -150,7 +163,7 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
     }
     if (!options.quiet)
         fmt::print("{}: {} samples per channel ({:.3f} s of audio, {} Hz, {} channel{}) written to {} in {:.2f} s\n",
-                   arguments.input, total, format.sampleRate > 0 ? static_cast<double>(total) / format.sampleRate : 0.0,
+                   shownIn, total, format.sampleRate > 0 ? static_cast<double>(total) / format.sampleRate : 0.0,
                    format.sampleRate, channels, channels == 1 ? "" : "s", arguments.output, seconds);
     return 0;
 }
@@ -159,7 +172,7 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
 void RegisterDecodeCommand(CLI::App& app, HostOptions& options) {
     auto* command = app.add_subcommand("decode", "Decode a file through the module to WAV, AIFF, FLAC or raw float");
     static DecodeArguments arguments;
-    command->add_option("input", arguments.input, "File to decode")->required();
+    command->add_option("input", arguments.input, "File to decode, '-' for standard input")->required();
     command->add_option("output", arguments.output,
                         "Output file: .wav (float unless --bits), .aif/.aiff or .flac (24-bit unless --bits), .raw/.f32 (float)")
         ->required();

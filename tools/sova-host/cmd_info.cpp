@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 
 #include "Commands.h"
 #include "host/FileFacts.h"
+#include "host/StandardInputSpool.h"
 #include "host/Json.h"
 
 namespace sovahost {
@@ -195,7 +197,11 @@ int Info(const HostOptions& options, const InfoArguments& arguments) {
     }
     bool allGood = true;
     for (const std::string& file : arguments.files) {
-        const FileFacts facts = GatherFileFacts(module, file, {arguments.verify, arguments.block, !options.trace});
+        std::unique_ptr<TempFile> spooled; // standard input, kept in a file the module can open by name
+        if (file == "-") spooled = SpoolStandardInput();
+        FileFacts facts = GatherFileFacts(module, spooled ? spooled->Path() : file,
+                                          {arguments.verify, arguments.block, !options.trace});
+        facts.path = file;
         if (arguments.json) PrintJson(facts, arguments);
         else PrintText(facts, arguments, options);
         allGood = allGood && facts.refusal.empty() && !facts.Damaged();
@@ -209,7 +215,7 @@ void RegisterInfoCommand(CLI::App& app, HostOptions& options) {
     auto* command = app.add_subcommand("info", "Say what MPEG audio files are: version, layer, bitrate, mode, rate, "
                                                "duration and header flags, as the module reports them");
     static InfoArguments arguments;
-    command->add_option("files", arguments.files, "Files to open")->required();
+    command->add_option("files", arguments.files, "Files to open, '-' for standard input")->required();
     command->add_flag("--json", arguments.json, "One JSON object a line per file, for scripts");
     command->add_flag("--settings", arguments.settings, "Show the settings text the module derives from the stream");
     command->add_flag("--verify", arguments.verify,

@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "host/InputProblem.h"
 #include "host/SettingsText.h"
 #include "host/Utf8.h"
 
@@ -19,21 +20,9 @@ bool RefusedBeforeOpening(FileFacts& facts) {
         facts.refusal = "unreadable: the path is not UTF-8, which the plug-in needs; rename it";
         return true;
     }
-    std::error_code error;
-    const auto status = std::filesystem::status(facts.path, error);
-    if (!std::filesystem::exists(status)) {
-        facts.refusalKind = "missing";
-        facts.refusal = "missing: no such file";
-        return true;
-    }
-    if (std::filesystem::is_directory(status)) {
-        facts.refusalKind = "unreadable";
-        facts.refusal = "unreadable: it is a folder";
-        return true;
-    }
-    if (!std::ifstream(facts.path, std::ios::binary)) {
-        facts.refusalKind = "unreadable";
-        facts.refusal = fmt::format("unreadable: {}", std::strerror(errno));
+    if (const std::optional<InputRefusal> refusal = RefuseInput(facts.path)) {
+        facts.refusalKind = refusal->kind;
+        facts.refusal = refusal->message;
         return true;
     }
     return false;
@@ -110,6 +99,18 @@ std::string FileFacts::HeaderDamageInWords() const {
     return shown.InWords(format.sampleRate) + " (from the frame headers; --verify decodes it too)";
 }
 
+std::string OpenRefusalInWords(int32_t result, const std::optional<FrameWalk>& walk) {
+    const bool noReader = result == sova::sdk::kResultFailed;
+    const bool freeFormat = walk && walk->freeFormat;
+    std::string words = noReader     ? "not MPEG audio: the decoder found no MPEG audio stream in it"
+                        : freeFormat ? "unusable: free-format bitstream (not supported)"
+                                     : "unusable: the module cannot read this stream";
+    words += fmt::format(" (module answer {})", ResultInWords(result));
+    if (!noReader && walk && !walk->problems.empty()) // damage where the module starts decoding
+        words += "; its frame headers show " + walk->problems.front().InWords();
+    return words;
+}
+
 FileFacts GatherFileFacts(StartedModule& module, const std::string& path, const FactOptions& options) {
     FileFacts facts;
     facts.path = path;
@@ -121,15 +122,8 @@ FileFacts GatherFileFacts(StartedModule& module, const std::string& path, const 
     const int32_t result = session.Open();
     facts.description = ToUtf8(session.OpenedFile().description);
     if (result != sova::sdk::kResultOK) {
-        const bool noReader = result == sova::sdk::kResultFailed;
-        facts.refusalKind = noReader ? "not MPEG audio" : "unusable";
-        const bool freeFormat = facts.walk && facts.walk->freeFormat;
-        facts.refusal = noReader     ? "not MPEG audio: the decoder found no MPEG audio stream in it"
-                        : freeFormat ? "unusable: free-format bitstream (not supported)"
-                                     : "unusable: the module cannot read this stream";
-        facts.refusal += fmt::format(" (module answer {})", ResultInWords(result));
-        if (!noReader && facts.walk && !facts.walk->problems.empty()) // damage where the module starts decoding
-            facts.refusal += "; its frame headers show " + facts.walk->problems.front().InWords();
+        facts.refusalKind = result == sova::sdk::kResultFailed ? "not MPEG audio" : "unusable";
+        facts.refusal = OpenRefusalInWords(result, facts.walk);
         return facts;
     }
     facts.format = session.Format();

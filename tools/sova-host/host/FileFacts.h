@@ -51,6 +51,9 @@ struct FactOptions {
     bool hideDecoderNotes = true; // libmpg123's own notes on stderr
 };
 
+// Why the module refused to open a stream (selector 5's result), in the words info and decode share.
+std::string OpenRefusalInWords(int32_t result, const std::optional<FrameWalk>& walk);
+
 FileFacts GatherFileFacts(StartedModule& module, const std::string& path, const FactOptions& options);
 
 // "II" for 2.

@@ -24,7 +24,8 @@ expect "$("$example" "$module" "$work/tone.wav" "$work/example.mp2")" "^saved: .
 mpg123 -q -t "$work/example.mp2"
 status=0
 refused="$("$example" "$module" "$(printf '%s/bad\377name.mp2' "$work")" 2>&1)" || status=$?
-[ "$status" -eq 1 ] && expect "$refused" 'the name is not UTF-8'
+[ "$status" -eq 1 ] || { printf 'a name that is not UTF-8 was not refused (status %s):\n%s\n' "$status" "$refused" >&2; exit 1; }
+expect "$refused" 'the name is not UTF-8'
 
 # The guide's host: the plug-in folder and the flags from pkg-config.
 export PKG_CONFIG_PATH="$usr/$libdir/pkgconfig"

@@ -9,6 +9,7 @@ packages=(
   libpugixml-dev libsndfile1-dev libcli11-dev libfmt-dev libsoxr-dev qt6-base-dev
   twolame mpg123 ffmpeg
   help2man dpkg-dev file
+  lintian devscripts # the install tests: lintian, hardening-check
   fontconfig fonts-dejavu-core fonts-dejavu-extra
 )
 

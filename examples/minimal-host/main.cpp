@@ -12,58 +12,23 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <sova/ModuleVersion.h>
-#include <sova/Sdk.h>
+#include <sova/Sdk.h> // with <sova/Utf16.h>
 
 namespace sdk = sova::sdk;
 
 namespace {
-// The protocol's texts are UTF-16; the command line and the terminal speak UTF-8.
-std::u16string ToUtf16(const std::string& text) {
-    std::u16string result;
-    for (size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const int extra = byte >= 0xF0 ? 3 : byte >= 0xE0 ? 2 : byte >= 0xC0 ? 1 : 0;
-        char32_t code = extra == 0 ? byte : byte & (0x3F >> extra);
-        for (int k = 1; k <= extra && i + k < text.size(); ++k) code = (code << 6) | (text[i + k] & 0x3F);
-        i += extra + 1;
-        if (code >= 0x10000) {
-            result += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
-            result += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
-        } else {
-            result += static_cast<char16_t>(code);
-        }
-    }
-    return result;
-}
-
-std::string ToUtf8(const char16_t* text) {
-    std::string result;
-    for (; text != nullptr && *text != 0; ++text) {
-        char32_t code = *text;
-        if (code >= 0xD800 && code < 0xDC00 && text[1] >= 0xDC00 && text[1] < 0xE000)
-            code = 0x10000 + ((code - 0xD800) << 10) + (*++text - 0xDC00);
-        if (code < 0x80) {
-            result += static_cast<char>(code);
-        } else if (code < 0x800) {
-            result += static_cast<char>(0xC0 | (code >> 6));
-            result += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            result += static_cast<char>(0xE0 | (code >> 12));
-            result += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            result += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            result += static_cast<char>(0xF0 | (code >> 18));
-            result += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            result += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            result += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    return result;
+// The protocol's texts are UTF-16; the command line and the terminal speak UTF-8. A path from
+// the command line is refused when it is not UTF-8: the module would open another file.
+std::u16string PathToUtf16(const std::string& path) {
+    std::optional<std::u16string> converted = sdk::Utf8ToUtf16(path);
+    if (!converted) throw std::runtime_error(path + ": the name is not UTF-8; rename the file");
+    return *converted;
 }
 
 // Continuation lines of a multi-line text, aligned under the first.
@@ -78,7 +43,7 @@ std::string Indented(std::string text) {
 
 class MessageSink final : public sdk::HostMessageSink {
 public:
-    void ShowMessage(const char16_t* text) override { std::fprintf(stderr, "module says: %s\n", ToUtf8(text).c_str()); }
+    void ShowMessage(const char16_t* text) override { std::fprintf(stderr, "module says: %s\n", sdk::Utf16ToUtf8(text).c_str()); }
 };
 
 MessageSink gMessages; // lives as long as any request that hands it out
@@ -87,12 +52,12 @@ class Registrar final : public sdk::HostRegistrar {
 public:
     void Prepare(int32_t, int32_t) override {}
     void SetIdentity(const char* identifier, const char16_t* name) override {
-        std::printf("module:       %s (%s)\n", identifier, ToUtf8(name).c_str());
+        std::printf("module:       %s (%s)\n", identifier, sdk::Utf16ToUtf8(name).c_str());
     }
     void AddFormat(const char16_t* name, int32_t, const sdk::ExtensionList* extensions, int32_t) override {
         std::string list;
         for (const char* extension : *extensions) list += std::string(list.empty() ? "." : ", .") + extension;
-        std::printf("format:       %s (%s)\n", ToUtf8(name).c_str(), list.c_str());
+        std::printf("format:       %s (%s)\n", sdk::Utf16ToUtf8(name).c_str(), list.c_str());
     }
     void AddFormatAgain(const char16_t*, int32_t, const sdk::ExtensionList*, int32_t) override {}
 };
@@ -128,7 +93,7 @@ public:
     sdk::HostMessageSink* GetMessageSink() override { return &gMessages; }
     const char16_t* GetPath() override { return path_.c_str(); }
     void TakeReadHandle(void* reader) override { handle = reader; }
-    void SetDescription(const char16_t* text) override { description = ToUtf8(text); }
+    void SetDescription(const char16_t* text) override { description = sdk::Utf16ToUtf8(text); }
 
     void* handle = nullptr; // ours from here on, even when the open fails: close it with selector 12
     std::string description;
@@ -156,7 +121,7 @@ public:
     sdk::HostAudioFormat* GetFormat() override { return &format_; }
     int32_t AllowsAdjustment() override { return 1; }
     void SetEstimatedSize(int64_t bytes) override { estimatedSize = bytes; }
-    void SetDescription(const char16_t* text) override { description = ToUtf8(text); }
+    void SetDescription(const char16_t* text) override { description = sdk::Utf16ToUtf8(text); }
 
     int64_t estimatedSize = 0;
     std::string description;
@@ -170,7 +135,7 @@ public:
     sdk::HostMessageSink* GetMessageSink() override { return &gMessages; }
     const char16_t* GetPath() override { return path_.c_str(); }
     sdk::HostAudioFormat* GetFormat() override { return &format_; }
-    void SetDescription(const char16_t* text) override { description = ToUtf8(text); }
+    void SetDescription(const char16_t* text) override { description = sdk::Utf16ToUtf8(text); }
     void TakeWriteHandle(void* writer) override { handle = writer; }
 
     void* handle = nullptr; // ours until selector 19 destroys it
@@ -236,7 +201,7 @@ void Check(int32_t result, const char* what) {
 // ---- Reading --------------------------------------------------------------------------------
 
 void Describe(const Module& module, const std::string& path) {
-    OpenRequest open(ToUtf16(path));
+    OpenRequest open(PathToUtf16(path));
     int32_t result = module.Call(sdk::kSelectorOpenForRead, nullptr, static_cast<sdk::HostOpenRequest*>(&open));
     if (result == sdk::kResultOK) {
         AudioFormat format;
@@ -248,7 +213,7 @@ void Describe(const Module& module, const std::string& path) {
             std::printf("channels:     %d\n", format.channels);
             std::printf("samples:      format code %d\n", format.sampleFormat);
             std::printf("length:       %lld frames\n", static_cast<long long>(format.length));
-            std::printf("settings:     %s\n", ToUtf8(format.settings.c_str()).c_str());
+            std::printf("settings:     %s\n", sdk::Utf16ToUtf8(format.settings.c_str()).c_str());
             ReadRequest read(format.channels, 4096);
             int64_t decoded = 0;
             while (module.Call(sdk::kSelectorReadSamples, open.handle, static_cast<sdk::HostReadRequest*>(&read)) ==
@@ -319,7 +284,7 @@ void Save(const Module& module, const std::string& input, const std::string& out
         throw std::runtime_error("the module asks for " + std::to_string(format.channels) + " channels at " +
                                  std::to_string(format.rate) + " Hz; this example does not convert");
 
-    WriteOpenRequest open(ToUtf16(output), format);
+    WriteOpenRequest open(PathToUtf16(output), format);
     Check(module.Call(sdk::kSelectorOpenForWrite, nullptr, static_cast<sdk::HostWriteOpenRequest*>(&open)),
           "cannot create the file");
     std::printf("writing:      %s\n", open.description.c_str());

@@ -15,15 +15,16 @@ prefix="$work/prefix"
 plugins="$libdir/sova/plug-ins"
 
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/sova-host "$libdir/libsovaframework.so.0" "$plugins/SovaMp2.sova" include/sova/Sdk.h \
-            include/sova/Version.h share/cmake/SovaSdk/SovaSdkConfig.cmake share/pkgconfig/sova-sdk.pc \
-            share/man/man1/sova-host.1.gz share/doc/sovamp2/README.md share/doc/sovamp2/SDK.md; do
+for file in bin/sova-host "$libdir/sova/libsovaframework.so.0" "$plugins/SovaMp2.sova" include/sova/Sdk.h \
+            include/sova/Version.h "$libdir/cmake/SovaSdk/SovaSdkConfig.cmake" "$libdir/pkgconfig/sova-sdk.pc" \
+            share/man/man1/sova-host.1.gz share/doc/sovamp2/README.md share/doc/sovamp2/copyright \
+            share/doc/sovamp2-dev/SDK.md share/doc/sovamp2-dev/copyright; do
   [ -e "$prefix/$file" ] || { echo "not installed: $file" >&2; exit 1; }
 done
-[ ! -e "$prefix/$libdir/libsovaframework.so" ] || { echo "development link installed" >&2; exit 1; }
-expect "$(readelf -d "$prefix/$libdir/libsovaframework.so.0")" 'SONAME.*\[libsovaframework\.so\.0\]'
-expect "$(readelf -d "$prefix/bin/sova-host")" "RUNPATH.*\[\\\$ORIGIN/\.\./$libdir\]"
-expect "$(readelf -d "$prefix/$plugins/SovaMp2.sova")" 'RUNPATH.*\[\$ORIGIN/\.\./\.\.\]' 'NEEDED.*libsovaframework\.so\.0'
+[ ! -e "$prefix/$libdir/sova/libsovaframework.so" ] || { echo "development link installed" >&2; exit 1; }
+expect "$(readelf -d "$prefix/$libdir/sova/libsovaframework.so.0")" 'SONAME.*\[libsovaframework\.so\.0\]'
+expect "$(readelf -d "$prefix/bin/sova-host")" "RUNPATH.*\[\\\$ORIGIN/\.\./$libdir/sova\]"
+expect "$(readelf -d "$prefix/$plugins/SovaMp2.sova")" 'RUNPATH.*\[\$ORIGIN/\.\.\]' 'NEEDED.*libsovaframework\.so\.0'
 # The man page names no folder of the build tree (help2man writes "-" as "\-").
 manual="$(zcat "$prefix/share/man/man1/sova-host.1.gz" | tr -d '\\')"
 expect "$manual" '^\.TH SOVA-HOST "1"' '^\.SH FILES'
@@ -44,7 +45,7 @@ module="$prefix/$plugins/SovaMp2.sova"
 "$cmake" -S "$example" -B "$work/example" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 "$cmake" --build "$work/example" >/dev/null
 # 2b. pkg-config, one compiler command
-export PKG_CONFIG_PATH="$prefix/share/pkgconfig"
+export PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig"
 # shellcheck disable=SC2046 # the flags are words
 "$cxx" -std=c++17 $(pkg-config --cflags sova-sdk) "$example/main.cpp" -o "$work/minimal-host-pc" $(pkg-config --libs sova-sdk)
 [ "$(pkg-config --modversion sova-sdk)" = "$(sed -n 's/^#define SOVA_SDK_VERSION_\(MAJOR\|MINOR\|PATCH\) //p' "$prefix/include/sova/Version.h" | paste -sd.)" ]
@@ -66,6 +67,6 @@ mkdir "$work/elsewhere"
 cd "$work/elsewhere"
 expect "$("$work/moved/bin/sova-host" --version)" '^sova-host [0-9]+\.[0-9]+\.[0-9]+'
 loaded="$(LD_LIBRARY_PATH='' LD_DEBUG=libs "$work/moved/bin/sova-host" info ../tone.mp2 2>&1)"
-expect "$loaded" "calling init: $work/moved/bin/\.\./$libdir/libsovaframework\.so\.0" \
+expect "$loaded" "calling init: $work/moved/bin/\.\./$libdir/sova/libsovaframework\.so\.0" \
   "calling init: $work/moved/$plugins/SovaMp2\.sova" 'description: +MPEG-1 Audio Layer II, 192 kbps' 'sample rate: +44100 Hz'
 echo "installed tree, SDK package, example host and relocated sova-host: ok"

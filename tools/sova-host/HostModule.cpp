@@ -50,14 +50,15 @@ HostModule::~HostModule() {
 std::string DefaultModulePath() {
     namespace fs = std::filesystem;
     std::error_code error;
-    const fs::path self = fs::canonical("/proc/self/exe", error);
-    if (error) return SOVA_BUILT_MODULE_PATH;
-    // Next to the executable, where an installed tree keeps it, then in the build tree.
-    for (const fs::path& folder : {self.parent_path(), self.parent_path() / SOVA_INSTALLED_PLUGIN_DIR,
-                                   self.parent_path() / "../../plugin"}) {
-        const fs::path candidate = folder / "SovaMp2.sova";
-        if (fs::exists(candidate, error)) return fs::weakly_canonical(candidate, error).string();
-    }
-    return SOVA_BUILT_MODULE_PATH;
+    const fs::path folder = fs::canonical("/proc/self/exe", error).parent_path();
+    if (error) return {}; // nowhere to look from: --module must say
+    const fs::path installed = folder / SOVA_INSTALLED_PLUGIN_DIR / "SovaMp2.sova";
+    if (fs::exists(installed, error)) return installed.lexically_normal().string();
+    // Only a sova-host in a CMake build folder (CMakeFiles beside it, as trusted as the program
+    // itself) looks into its build tree; an installed one never searches outside its own tree.
+    const fs::path built = folder / SOVA_BUILD_TREE_MODULE;
+    if (fs::is_directory(folder / "CMakeFiles", error) && fs::exists(built, error))
+        return built.lexically_normal().string();
+    return installed.lexically_normal().string();
 }
 } // namespace sovahost

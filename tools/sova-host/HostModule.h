@@ -40,7 +40,7 @@ private:
     sova::sdk::SovaInterfaceProc entry_ = nullptr;
 };
 
-// The module next to the executable, the installed one beside its bin folder, or the one this
-// build made.
+// The module installed beside the executable's bin folder; for a sova-host run from its build
+// tree, the one that build made. No absolute path from build time is ever searched.
 std::string DefaultModulePath();
 } // namespace sovahost

@@ -21,7 +21,7 @@ struct HostAudioFormat : HostRequest {
     virtual void Reserved10() {} // 10
     virtual void Reserved11() {} // 11
     virtual void Reserved12() {} // 12
-    virtual const char16_t* GetSettingsText() = 0;                // 13: UTF-16, may be empty, never null; valid until the next call
+    virtual const char16_t* GetSettingsText() = 0;                // 13: UTF-16, empty for all defaults (null reads as empty); valid until the next call
     virtual void SetSettingsText(const char16_t* text) = 0;       // 14: the host copies the text
     virtual void SetMimeType(const char* mimeType) = 0;           // 15: ASCII; the host copies it
     virtual void Reserved16() {} // 16

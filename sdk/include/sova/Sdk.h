@@ -18,3 +18,4 @@
 #include <sova/SampleFormatCode.h>
 #include <sova/Selectors.h>
 #include <sova/SovaInterface.h>
+#include <sova/Utf16.h>

@@ -2,9 +2,6 @@
 // module's entry (selectors 5, 6, 7 to the end, 12), as a host would. The reader must answer
 // with its result codes, deliver no more frames than asked for, report a length equal to what
 // it delivered, and always reach its end.
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -14,29 +11,16 @@
 #include <sova/Sdk.h>
 
 #include "HostObjects.h"
+#include "ModuleFuzzing.h"
 
 namespace {
+using fuzzsupport::Check;
 std::string gPath;
-
-void Check(bool condition, const char* what) {
-    if (condition) return;
-    std::fprintf(stderr, "reader fuzzer: %s\n", what);
-    std::abort();
-}
-
-void RemoveFile() {
-    if (!gPath.empty()) unlink(gPath.c_str());
-}
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char pattern[] = "/tmp/sova-reader-fuzz-XXXXXX.mp2";
-    const int descriptor = mkstemps(pattern, 4);
-    Check(descriptor >= 0, "cannot make a temporary file");
-    close(descriptor);
-    gPath = pattern;
-    std::atexit(RemoveFile);
-    Check(SovaInterface(sova::sdk::kSelectorStartup, nullptr, nullptr) == 0, "the codec libraries did not bind");
+    gPath = fuzzsupport::ScratchFile("reader-fuzz");
+    fuzzsupport::StartModule();
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "writer/TwoLameEncoder.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <tsacore/filesupport/FileException.h>
 
@@ -39,6 +40,15 @@ int ApplyParameters(const TwoLameFunctions& tl, twolame_options* options, int32_
     return refused;
 }
 
+// Values that TwoLAME accepts but cannot encode with: a writer configured with them would crash
+// or fail at the first block, so validation refuses them as if a setter had.
+bool EncodableByTwoLame(const EncoderSettings& settings) {
+    const int32_t model = settings.GetPAMType();
+    if (model < -1 || model > 4) return false; // taken as set, but then every frame fails to encode
+    const bool passesATH = model == 3 || model == 4;
+    return !passesATH || std::isfinite(settings.GetATH()); // a NaN level reads outside model 3's tables
+}
+
 void GrowTo(std::vector<uint8_t>& buffer, size_t size) {
     if (buffer.size() < size) buffer.resize(size); // new bytes are zero
 }
@@ -61,7 +71,7 @@ bool TwoLameEncoder::ValidateSettings(int32_t sampleRate, int32_t channels, cons
     int initParamsResult = 0;
     const int refused = ApplyParameters(tl, scratch, sampleRate, channels, settings, initParamsResult);
     tl.twolame_close(&scratch);
-    return refused == 0 && initParamsResult == 0;
+    return refused == 0 && initParamsResult == 0 && EncodableByTwoLame(settings);
 }
 
 bool TwoLameEncoder::Configure(int32_t sampleRate, int32_t channels, EncoderSettings settings) {

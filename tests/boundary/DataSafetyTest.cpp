@@ -1,10 +1,12 @@
 // What a host built on the protocol headers alone learns when saving goes wrong: a disk that
-// fills while the file is finished, and settings texts the host leaves null.
+// fills while the file is finished, settings texts the host leaves null, and settings that
+// TwoLAME takes but cannot encode with.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cmath>
 #include <exception>
@@ -136,6 +138,60 @@ TEST_F(SavingHost, NullSettingsTextsReadAsEmpty) {
     ASSERT_EQ(module.Call(kSelectorOpenForWrite, nullptr, &open), kResultOK);
     RecordingCloseRequest close(log);
     EXPECT_EQ(module.Call(kSelectorCloseWriter, open.writeHandle, &close), kResultOK);
+    fs::remove(out);
+}
+
+// Each of these once got through selector 17: a NaN level crashed the host at the first block
+// (model 3 reads outside its tables), a model number outside -1..4 failed every frame.
+TEST_F(SavingHost, SettingsTheEncoderCannotUseFailAtOpenWithTheMessage) {
+    const Audio audio;
+    RecordingSink sink(log);
+    const auto open = [&](const fs::path& path, const std::u16string& settings, void*& handle) {
+        log.clear();
+        format.settingsText = settings;
+        RecordingWriteOpenRequest request(log);
+        request.sink = &sink;
+        request.format = &format;
+        request.path = path.u16string();
+        const int32_t result = module.Call(kSelectorOpenForWrite, nullptr, &request);
+        handle = request.writeHandle;
+        return result;
+    };
+    const fs::path out = TempPath("refused.mp2");
+    const std::string message = "ShowMessage(Error 1 creating file " + out.string() +
+                                ".  The destination may be full or no longer available.)";
+    for (const char16_t* settings : {u"PAMType:0:3;ATH:0:2143289344;", u"PAMType:0:4;ATH:0:2143289344;",
+                                     u"PAMType:0:3;ATH:0:2139095040;", u"PAMType:0:4;ATH:0:-8388608;",
+                                     u"PAMType:0:5;", u"PAMType:0:-2;", u"PAMType:0:-2147483648;"}) {
+        SCOPED_TRACE(Arg(settings));
+        void* handle = nullptr;
+        EXPECT_EQ(open(out, settings, handle), kResultFailed);
+        EXPECT_EQ(handle, nullptr);
+        EXPECT_EQ(std::count(log.begin(), log.end(), message), 1);
+        EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& call) {
+                      return call.starts_with("ShowMessage") || call.starts_with("TakeWriteHandle");
+                  }), 1);
+        EXPECT_TRUE(fs::exists(out) && fs::file_size(out) == 0) << "the created file stays, empty";
+    }
+
+    // A level that is not passed (models other than 3 and 4), the lowest model and a finite level
+    // (-2.5 dB) still save.
+    for (const char16_t* settings :
+         {u"PAMType:0:1;ATH:0:2143289344;", u"PAMType:0:-1;", u"PAMType:0:4;ATH:0:-1071644672;"}) {
+        SCOPED_TRACE(Arg(settings));
+        void* handle = nullptr;
+        ASSERT_EQ(open(out, settings, handle), kResultOK);
+        PlanarWriteRequest write;
+        write.format = &format;
+        for (int64_t at = 0; at < 3 * 4096; at += 4096) {
+            write.frameCount = 4096;
+            write.channels = {audio.left.data() + at, audio.right.data() + at};
+            EXPECT_EQ(module.Call(kSelectorWriteSamples, handle, &write), kResultOK);
+        }
+        RecordingCloseRequest close(log);
+        EXPECT_EQ(module.Call(kSelectorCloseWriter, handle, &close), kResultOK);
+        EXPECT_GT(fs::file_size(out), 0u);
+    }
     fs::remove(out);
 }
 } // namespace

@@ -151,6 +151,39 @@ TEST(Streams, AFullFileSystemRaisesOrIsReported)
     EXPECT_EQ(WEXITSTATUS(status), 0) << "number of the failed check";
 }
 
+// Someone with write access to the output folder swaps the file for a symbolic link between two
+// opens by name: neither creating nor reopening follows it, so nothing outside is touched.
+TEST(Streams, ASymbolicLinkAtThePathIsNeverFollowedForWriting)
+{
+    TempFolder folder;
+    const std::string outside = folder / "outside.wav", missing = folder / "made-elsewhere.mp2";
+    WriteWholeFile(outside, "someone else's file");
+    File file = FileAt(folder / "out.mp2");
+    file.Create(false);
+    OPlatformByteStream(file, 1).Write("MP2", 3);
+
+    ASSERT_EQ(::unlink(file.NativePath().c_str()), 0);
+    ASSERT_EQ(::symlink(outside.c_str(), file.NativePath().c_str()), 0);
+    EXPECT_EQ(ErrorOf([&] { OPlatformByteStream(file, 1).Write("lost", 4); }), ELOOP) << "reopened to append";
+    EXPECT_EQ(ErrorOf([&] { OPlatformByteStream(file, 0); }), ELOOP) << "reopened to truncate";
+    EXPECT_EQ(ErrorOf([&] { file.Create(false); }), ELOOP);
+    EXPECT_EQ(ErrorOf([&] { file.Create(true); }), EEXIST);
+    EXPECT_EQ(ReadWholeFile(outside), "someone else's file");
+    try {
+        OPlatformByteStream stream(file, 1);
+        ADD_FAILURE() << "opened through the link";
+    } catch (const file_exception& failure) {
+        EXPECT_NE(std::string(failure.what()).find("symbolic link"), std::string::npos) << failure.what();
+    }
+
+    // A link to nothing is not used to create its target either.
+    ASSERT_EQ(::unlink(file.NativePath().c_str()), 0);
+    ASSERT_EQ(::symlink(missing.c_str(), file.NativePath().c_str()), 0);
+    EXPECT_EQ(ErrorOf([&] { file.Create(false); }), ELOOP);
+    EXPECT_EQ(ErrorOf([&] { OPlatformByteStream(file, 1); }), ELOOP);
+    EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
 TEST(Streams, OperationsSitAtTheirTablePositions)
 {
     TempFolder folder;

@@ -29,6 +29,30 @@ std::vector<std::string> Twolame(std::vector<std::string> options = {}) {
     return options;
 }
 
+// Runs save on a module host of its own in a child process (after setUp there) and tells what left
+// it: 3 the framework's file error with errno `expected`, 4 another file error, 5 nothing, 6 anything else.
+int RaisedInChild(int expected, const std::function<void(ModuleHost&)>& save, const std::function<void()>& setUp = {}) {
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setUp) setUp();
+        int code = 5;
+        try {
+            ModuleHost child;
+            save(child);
+        } catch (const tsacore::filesupport::file_exception& error) {
+            code = error.ErrorNumber() == expected ? 3 : 4;
+        } catch (...) {
+            code = 6;
+        }
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+constexpr const char* kRaisedCodes = "5: nothing raised, 4: another file error, 6: another exception";
+
 struct EncodeCase {
     const char* name;
     int rate, channels;
@@ -241,6 +265,31 @@ TEST_F(Writer, ReplacesAnExistingFileAndRefusedBlocksLeaveNothingBehind) {
     EXPECT_TRUE(ParseFrames(ReadBytes(out)).has_value());
 }
 
+// Someone else in the output folder swaps the new file for a symbolic link between selector 17
+// and the first encoded bytes, which reopen the file by name: the link is not followed, the
+// framework's file error leaves selector 18, and the file it points at stays untouched.
+TEST_F(Writer, AFileSwappedForASymbolicLinkIsNotWrittenThrough) {
+    const std::vector<int16_t> audio = TestSignal(44100, 2, 44100);
+    const std::string out = dir.File("out.mp2"), outside = dir.File("outside.wav");
+    const std::vector<uint8_t> theirs{'R', 'I', 'F', 'F', 0, 1, 2, 3};
+    WriteBytes(outside, theirs);
+    // The writer is left behind half-way: the child ends without closing it.
+    EXPECT_EQ(RaisedInChild(ELOOP, [&](ModuleHost& child) {
+                  sovahost::AudioFormat format;
+                  format.sampleRate = 44100;
+                  format.channelCount = 2;
+                  format.sampleFormat = kSampleInt16;
+                  void* handle = nullptr;
+                  if (child.Open(out, format, handle) != kResultOK) throw std::runtime_error("not opened");
+                  fs::remove(out);
+                  fs::create_symlink(outside, out);
+                  child.Write(handle, format, Planar(audio, 2), 0, 44100);
+              }),
+              3) << kRaisedCodes;
+    EXPECT_EQ(ReadBytes(outside), theirs);
+    EXPECT_TRUE(fs::is_symlink(out));
+}
+
 // A file-size limit makes the disk "full" at kLimit bytes for one child process.
 constexpr rlim_t kLimit = 300000;
 void LimitFileSize() {
@@ -265,25 +314,10 @@ TEST_F(Writer, AFullDiskRaisesOutOfTheModuleAndKeepsEveryByteWritten) {
 
     // In a child: the module's exception reaches the host as the framework's file error.
     const std::string out = dir.File("full.mp2");
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        LimitFileSize();
-        int code = 5;
-        try {
-            ModuleHost child;
-            child.SaveAudio(out, 44100, "BitsPerSecond:0:320;", kSampleInt16, Planar(audio, 2), 44100);
-        } catch (const tsacore::filesupport::file_exception& error) {
-            code = error.ErrorNumber() == EFBIG ? 3 : 4;
-        } catch (...) {
-            code = 6;
-        }
-        _exit(code);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3)
-        << "5: nothing raised, 4: another file error, 6: another exception";
+    EXPECT_EQ(RaisedInChild(EFBIG, [&](ModuleHost& child) {
+                  child.SaveAudio(out, 44100, "BitsPerSecond:0:320;", kSampleInt16, Planar(audio, 2), 44100);
+              }, LimitFileSize),
+              3) << kRaisedCodes;
     EXPECT_TRUE(keptPrefix(out, reference));
 
     // sova-host reports it in words and fails, leaving no unfinished file; also when the file is

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "Failure.h"
+#include "OpenForWriting.h"
 
 namespace tsacore::filesupport {
 namespace {
@@ -55,9 +56,7 @@ OPlatformByteStream::OPlatformByteStream(const File& file, int32_t flags) : nati
 {
     // flags 1 keeps what the file holds; any other value starts it empty.
     const int openFlags = O_WRONLY | O_CREAT | O_CLOEXEC | ((flags & kOpenWithoutTruncating) ? 0 : O_TRUNC);
-    fd_ = ::open(nativePath_.c_str(), openFlags, 0666);
-    if (fd_ < 0)
-        Fail("cannot open for writing", nativePath_, errno);
+    fd_ = OpenForWriting(nativePath_, openFlags, "cannot open for writing");
 }
 
 OPlatformByteStream::~OPlatformByteStream()

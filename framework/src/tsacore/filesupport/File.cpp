@@ -9,6 +9,7 @@
 #include <tsacore/utility/StringConversion.h>
 
 #include "Failure.h"
+#include "OpenForWriting.h"
 
 namespace tsacore::filesupport {
 File::File(const UString& path) : path_(path), nativePath_(utility::UTF16to8(path)) {}
@@ -28,10 +29,7 @@ void File::Delete()
 void File::Create(bool failIfExists)
 {
     const int flags = O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
-    const int fd = ::open(nativePath_.c_str(), flags, 0666);
-    if (fd < 0)
-        Fail("cannot create", nativePath_, errno);
-    ::close(fd);
+    ::close(OpenForWriting(nativePath_, flags, "cannot create"));
 }
 
 uint64_t File::Size(int32_t /*selector*/) const

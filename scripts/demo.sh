@@ -3,7 +3,7 @@
 #  1. start the module and show what it binds and registers;
 #  2. make a stereo WAV, show a save-format negotiation, encode the WAV to MP2 through the module;
 #  3. read the MP2 back through the module: describe it, verify it to its end and decode it to WAV;
-#  4. do the same with an MP2 made by the reference encoder (twolame);
+#  4. encode a 5.1 float source, then read an MP2 made by the reference encoder (twolame);
 #  5. draw the encoder settings dialog to a PNG.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -38,6 +38,13 @@ step "Read it back through the module: what it is, then the whole stream for its
 step "A DAB-style mono 24 kHz MPEG-2 file at 64 kbit/s: resampled and downmixed by the host"
 "$host" -y encode "$work/tones.wav" "$work/tones-lsf.mp2" --rate 24000 --channels 1 -b 64
 "$host" info "$work/tones-lsf.mp2"
+
+step "A 5.1 source in 32-bit float: read at its own precision, downmixed with ITU-R BS.775 (the LFE dropped)"
+ffmpeg -v error -y -f lavfi -i "sine=f=440:d=5" -f lavfi -i "sine=f=550:d=5" -f lavfi -i "sine=f=660:d=5" \
+  -f lavfi -i "sine=f=60:d=5" -f lavfi -i "sine=f=770:d=5" -f lavfi -i "sine=f=880:d=5" \
+  -filter_complex "[0][1][2][3][4][5]join=inputs=6:channel_layout=5.1,volume=12dB[a]" -map "[a]" \
+  -ar 48000 -c:a pcm_f32le "$work/surround.wav"
+"$host" -y encode "$work/surround.wav" "$work/surround.mp2"
 
 step "An MP2 made by the reference encoder (twolame), read through the module"
 twolame --quiet -b 192 "$work/tones.wav" "$work/tones-twolame.mp2"

@@ -6,14 +6,14 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 export QT_QPA_PLATFORM=offscreen
 
 "$root/scripts/build.sh" main
-ctest --test-dir "$root/build" --output-on-failure -j"$(nproc)"
+ctest --test-dir "$root/build" --output-on-failure --timeout 1200 -j"$(nproc)"
 
 "$root/scripts/build.sh" sanitize
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ASAN_OPTIONS=detect_leaks=1 \
-  ctest --test-dir "$root/build-sanitize" --output-on-failure -j"$(nproc)" -LE boundary
+  ctest --test-dir "$root/build-sanitize" --output-on-failure --timeout 1200 -j"$(nproc)" -LE boundary
 # The boundary tests load the module into a host that does not link the framework, so closing the
 # module also unloads system libraries (libgomp) whose start-up allocations LeakSanitizer then
 # reports without a name to suppress them by; run them with leak detection off.
 ASAN_OPTIONS=detect_leaks=0 \
-  ctest --test-dir "$root/build-sanitize" --output-on-failure -j"$(nproc)" -L boundary
+  ctest --test-dir "$root/build-sanitize" --output-on-failure --timeout 1200 -j"$(nproc)" -L boundary

@@ -63,8 +63,8 @@ TempDir* ParallelEncode::dir = nullptr;
 
 TEST_F(ParallelEncode, TwoAndThreeJobsWriteTheSerialBytes) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"s44.wav", "-P -1"}, {"s44.wav", "-P 0"}, {"s44.wav", "-P 1"}, {"s44.wav", "-P 2"},
-        {"s44.wav", "-P 3 -l -3.5"}, {"s44.wav", "-P 4"}, {"s44.wav", "-m s"}, {"s44.wav", "-m j -P 2"},
+        {"s44.wav", "-P -1"}, {"s44.wav", "-P 0"}, {"s44.wav", "-P 2"},
+        {"s44.wav", "-P 3 -l -3.5"}, {"s44.wav", "-P 4 -m s"}, {"s44.wav", "-m j -P 2"},
         {"s44.wav", "-m d"}, {"s44.wav", "-m m"}, {"s44.wav", "-m j -P 4 -p -E"},
         // Padding follows a running remainder at 44.1 and 22.05 kHz (49 frames at these bitrates, 7 at 224).
         {"s44.wav", "-d -b 192"}, {"s44.wav", "-d -b 224 -m j -p"}, {"s44.wav", "-d -b 128 --rate 32000"},

@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
+#include <limits>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -34,9 +34,30 @@ namespace sovahost {
 using namespace sova::sdk;
 
 namespace {
-// The feed's samples, interleaved frame by frame in the code the module is handed, in `raw`;
-// returns the samples per channel.
-int64_t WriteSamples(SampleFeed& feed, int32_t channels, int64_t blockFrames, const std::string& raw) {
+// What the parent shares with the segments: how far the converted samples are written, the total
+// once known, and each segment's samples done past its lead (for the progress bar).
+struct SharedProgress {
+    std::atomic<int64_t> written{0};
+    std::atomic<int64_t> total{-1}; // -1 while the conversion runs
+    // One counter per segment, right after this record in the same mapping.
+    std::atomic<int64_t>* Done() { return reinterpret_cast<std::atomic<int64_t>*>(this + 1); }
+    static size_t Bytes(size_t segments) { return sizeof(SharedProgress) + sizeof(std::atomic<int64_t>) * segments; }
+};
+
+// Waits until the samples up to `end` are written (true) or the conversion ended before (false).
+bool WaitForSamples(const SharedProgress& shared, int64_t end) {
+    for (;;) {
+        if (shared.written.load(std::memory_order_acquire) >= end) return true;
+        if (shared.total.load(std::memory_order_acquire) >= 0) return shared.written.load(std::memory_order_acquire) >= end;
+        usleep(2000);
+    }
+}
+
+// The feed's samples, interleaved frame by frame in the code the module is handed, in `raw`,
+// published block by block in shared.written (the segments read them while this runs); returns
+// the samples per channel.
+int64_t WriteSamples(SampleFeed& feed, int32_t channels, int64_t blockFrames, const std::string& raw,
+                     SharedProgress& shared) {
     const size_t width = static_cast<size_t>(BytesPerSample(feed.Code()));
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(raw.c_str(), "wb"), std::fclose);
     if (!file) throw std::runtime_error(fmt::format("cannot write the converted samples: {}", std::strerror(errno)));
@@ -49,18 +70,18 @@ int64_t WriteSamples(SampleFeed& feed, int32_t channels, int64_t blockFrames, co
             for (int32_t c = 0; c < channels; ++c)
                 std::memcpy(&interleaved[(static_cast<size_t>(i) * channels + c) * width],
                             &buffers[static_cast<size_t>(c)][static_cast<size_t>(i) * width], width);
-        if (std::fwrite(interleaved.data(), 1, interleaved.size(), file.get()) != interleaved.size())
+        if (std::fwrite(interleaved.data(), 1, interleaved.size(), file.get()) != interleaved.size() ||
+            std::fflush(file.get()) != 0)
             throw std::runtime_error(fmt::format("cannot write the converted samples: {}", std::strerror(errno)));
+        shared.written.store(total + got, std::memory_order_release);
     }
-    if (std::fflush(file.get()) != 0)
-        throw std::runtime_error(fmt::format("cannot write the converted samples: {}", std::strerror(errno)));
     return total;
 }
 
 // In the child: encodes the segment's samples from `raw` into `path` through selectors 17, 18
 // and 19, publishing the samples done past its lead in `done`; returns the exit status.
 int EncodeSegment(const SegmentedEncode& job, const Segment& segment, const std::string& raw, const std::string& path,
-                  std::atomic<int64_t>& done) {
+                  SharedProgress& shared, size_t index) {
     AudioFormat format = job.format;
     const int32_t channels = format.channelCount;
     const size_t width = static_cast<size_t>(BytesPerSample(format.sampleFormat));
@@ -76,8 +97,13 @@ int EncodeSegment(const SegmentedEncode& job, const Segment& segment, const std:
     write.format = &format;
     std::vector<uint8_t> interleaved;
     std::vector<std::vector<uint8_t>> buffers(static_cast<size_t>(channels));
-    for (int64_t at = segment.encodeFrom; at < segment.end;) {
-        const int64_t frames = std::min(job.blockFrames, segment.end - at);
+    // The last segment ends where the conversion does, known only then.
+    const int64_t limit = segment.last ? std::numeric_limits<int64_t>::max() : segment.end;
+    for (int64_t at = segment.encodeFrom;;) {
+        if (!WaitForSamples(shared, std::min(at + job.blockFrames, limit)) && !segment.last) return 2;
+        const int64_t end = std::min(limit, shared.written.load(std::memory_order_acquire));
+        if (at >= end) break;
+        const int64_t frames = std::min(job.blockFrames, end - at);
         const size_t bytes = static_cast<size_t>(frames) * channels * width;
         interleaved.resize(bytes);
         if (pread(fd, interleaved.data(), bytes, static_cast<off_t>(at * channels * static_cast<int64_t>(width))) !=
@@ -94,7 +120,7 @@ int EncodeSegment(const SegmentedEncode& job, const Segment& segment, const std:
         write.frameCount = frames;
         if (job.plugIn->Call(kSelectorWriteSamples, open.writeHandle, &write) != kResultOK) return 4;
         at += frames;
-        done.store(std::max<int64_t>(0, at - segment.keepFrom), std::memory_order_relaxed);
+        shared.Done()[index].store(std::max<int64_t>(0, at - segment.keepFrom), std::memory_order_relaxed);
     }
     CloseRequest close;
     close.sink = job.sink;
@@ -116,7 +142,9 @@ std::string ChildFailure(int index, int status) {
 // segment give exactly KeptFrames() frames.
 void JoinSegment(const std::string& path, const Segment& segment, int index, std::ofstream& out) {
     std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes(std::filesystem::file_size(path));
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+        throw std::runtime_error(fmt::format("cannot read segment {}", index + 1));
     size_t at = 0;
     int64_t frame = 0;
     const int64_t lead = segment.LeadFrames(), kept = segment.KeptFrames();
@@ -148,21 +176,20 @@ void StopAll(std::vector<pid_t>& pids) {
 
 int64_t EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std::string& outPath, ProgressBar& progress) {
     // The temporary files go where the output's own temporary folder is, on the same disk.
-    const std::string folder = std::filesystem::path(outPath).parent_path().parent_path().string();
-    TempFile raw(folder.empty() ? "." : folder, "samples.raw");
-    const int64_t samples = WriteSamples(feed, job.format.channelCount, job.blockFrames, raw.Path());
-    const std::vector<Segment> segments = PlanSegments(samples, job.jobs, job.minFrames);
+    const std::filesystem::path outputFolder = std::filesystem::path(outPath).parent_path().parent_path();
+    const std::string folder = outputFolder.empty() ? std::string(".") : outputFolder.string();
+    TempFile raw(folder, "samples.raw");
+    // Cut where the expected length says; the last segment takes whatever the conversion gives.
+    const std::vector<Segment> segments = PlanSegments(job.expectedSamples, job.jobs, job.minFrames);
     std::vector<std::unique_ptr<TempFile>> outputs;
     for (size_t i = 0; i < segments.size(); ++i)
-        outputs.push_back(std::make_unique<TempFile>(folder.empty() ? "." : folder, fmt::format("segment-{}.mp2", i + 1)));
+        outputs.push_back(std::make_unique<TempFile>(folder, fmt::format("segment-{}.mp2", i + 1)));
 
-    // Samples done per segment, shared with the children for the progress bar.
-    void* shared = mmap(nullptr, sizeof(std::atomic<int64_t>) * segments.size(), PROT_READ | PROT_WRITE,
-                        MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (shared == MAP_FAILED) throw std::runtime_error(fmt::format("cannot share memory: {}", std::strerror(errno)));
-    const std::unique_ptr<void, std::function<void(void*)>> unmap(
-        shared, [size = sizeof(std::atomic<int64_t>) * segments.size()](void* at) { munmap(at, size); });
-    auto* done = new (shared) std::atomic<int64_t>[segments.size()]();
+    const size_t sharedBytes = SharedProgress::Bytes(segments.size());
+    void* mapped = mmap(nullptr, sharedBytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) throw std::runtime_error(fmt::format("cannot share memory: {}", std::strerror(errno)));
+    const std::unique_ptr<void, std::function<void(void*)>> unmap(mapped, [sharedBytes](void* at) { munmap(at, sharedBytes); });
+    auto& shared = *new (mapped) SharedProgress; // the mapping starts zeroed: every Done() counter is 0
 
     std::vector<pid_t> pids(segments.size(), 0);
     const pid_t parent = getpid();
@@ -177,7 +204,7 @@ int64_t EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std
             held.Restore();
             int status = 1;
             try {
-                status = EncodeSegment(job, segments[i], raw.Path(), outputs[i]->Path(), done[i]);
+                status = EncodeSegment(job, segments[i], raw.Path(), outputs[i]->Path(), shared, i);
             } catch (const std::exception& failure) {
                 std::fprintf(stderr, "sova-host: segment %zu: %s\n", i + 1, failure.what());
             } catch (...) {
@@ -192,6 +219,15 @@ int64_t EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std
         ListChild(pid);
         pids[i] = pid;
     }
+
+    int64_t samples = 0;
+    try { // the segments start on the first samples while the rest is converted
+        samples = WriteSamples(feed, job.format.channelCount, job.blockFrames, raw.Path(), shared);
+    } catch (...) {
+        StopAll(pids);
+        throw;
+    }
+    shared.total.store(samples, std::memory_order_release);
 
     for (size_t running = segments.size(); running > 0;) {
         int status = 0;
@@ -208,7 +244,7 @@ int64_t EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std
             }
         }
         int64_t sum = 0;
-        for (size_t i = 0; i < segments.size(); ++i) sum += done[i].load(std::memory_order_relaxed);
+        for (size_t i = 0; i < segments.size(); ++i) sum += shared.Done()[i].load(std::memory_order_relaxed);
         progress.Update(sum);
         if (!ended && running > 0) usleep(20000);
     }

@@ -19,10 +19,11 @@ struct SegmentedEncode {
     int64_t blockFrames = 16384;        // frames per selector 18
     int jobs = 2;
     int64_t minFrames = 0;              // the shortest segment, in frames
+    int64_t expectedSamples = 0;        // per channel, as converted: where the cuts are planned
 };
 
-// Converts all of feed's samples once into a temporary file beside outPath, encodes the segments
-// side by side and writes the joined frames to outPath; returns the samples encoded. Throws
+// Converts all of feed's samples once into a temporary file beside outPath while the segments,
+// started at once, encode their parts of it side by side, and writes the joined frames to outPath; returns the samples encoded. Throws
 // std::runtime_error when a segment fails (the others are stopped; outPath is then incomplete
 // and the caller removes it). Forked children inherit the started module and use only the
 // writer selectors 17, 18 and 19; they end with this process.

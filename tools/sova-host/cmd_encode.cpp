@@ -266,11 +266,12 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     }
     say(fmt::format("writing: {} ({})", shownOut, ToUtf8(open.description)));
     const int jobs = JobsWanted(options);
-    const size_t segments = PlanSegments(format.length, jobs, SegmentFrames(options)).size();
+    const int64_t expectedSamples = source.Frames() * format.sampleRate / source.Rate(); // after resampling
+    const size_t segments = PlanSegments(expectedSamples, jobs, SegmentFrames(options)).size();
     if (segments > 1)
         detail(fmt::format("encoding in {} segments, one process each", segments));
     else if (jobs > 1 && options.jobs > 1)
-        say(fmt::format("one job: {} samples are too few for segments of {} frames", format.length, SegmentFrames(options)));
+        say(fmt::format("one job: {} samples are too few for segments of {} frames", expectedSamples, SegmentFrames(options)));
 
     const auto started = std::chrono::steady_clock::now();
     WriteRequest write;
@@ -288,7 +289,8 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
             closed = true;
             if (const int32_t closeResult = plugIn.Call(kSelectorCloseWriter, open.writeHandle, &close); closeResult != kResultOK)
                 throw std::runtime_error(fmt::format("the plug-in could not finish the file: {}", ResultInWords(closeResult)));
-            const SegmentedEncode segmented{&plugIn, &module.Sink(), format, options.blockFrames, jobs, SegmentFrames(options)};
+            const SegmentedEncode segmented{&plugIn,    &module.Sink(),         format,         options.blockFrames,
+                                            jobs,       SegmentFrames(options), expectedSamples};
             framesDone = EncodeInSegments(segmented, feed, output.WorkPath(), progress);
         }
         for (; !closed;) {

@@ -92,6 +92,16 @@ void AddEncodeOptions(CLI::App& command, EncodeOptions& options) {
         ->group(developer);
 }
 
+void AddSegmentOptions(CLI::App& command, EncodeOptions& options) {
+    command.add_option("-j,--jobs", options.jobs,
+                       "Processes encoding the file side by side, each a segment of it; the output is byte for byte "
+                       "the one of --jobs 1 (default: one per processor, 8 at most; short files take one)")
+        ->check(CLI::Range(1, 64));
+    command.add_option("--segment-frames", options.segmentFrames, "The shortest segment worth a process, in Layer II frames")
+        ->check(CLI::Range(int64_t(1), int64_t(1) << 32))
+        ->group("Developer options (protocol testing)");
+}
+
 EncodeOptions WithSettingsText(const EncodeOptions& options, const std::string& text) {
     EncodeOptions only;
     only.settingsText = text;
@@ -101,6 +111,8 @@ EncodeOptions WithSettingsText(const EncodeOptions& options, const std::string& 
     only.blockFrames = options.blockFrames;
     only.skipConform = options.skipConform;
     only.noProgress = options.noProgress;
+    only.jobs = options.jobs;
+    only.segmentFrames = options.segmentFrames;
     return only;
 }
 
@@ -133,6 +145,8 @@ std::vector<std::string> EncodeArguments(const EncodeOptions& options) {
     flag("--no-conform", options.skipConform);
     flag("--dialog", options.dialog);
     flag("--no-progress", options.noProgress);
+    if (options.jobs > 0) value("--jobs", std::to_string(options.jobs));
+    if (options.segmentFrames > 0) value("--segment-frames", std::to_string(options.segmentFrames));
     return args;
 }
 } // namespace sovahost

@@ -234,6 +234,7 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
     std::vector<std::string> global = GlobalArguments(options);
     global.emplace_back("--quiet"); // children report only errors; the summary says the rest
     if (options.overwrite) global.emplace_back("--overwrite");
+    encode.jobs = 1; // one process per file: the files are what runs side by side
     const std::vector<std::string> encodeArgs = EncodeArguments(encode);
     const bool terminal = isatty(STDOUT_FILENO);
 

@@ -14,12 +14,14 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <stdexcept>
 
 #include <fmt/format.h>
 #include <hub/app/App.h>
 
 #include "Commands.h"
+#include "EncodeSegments.h"
 #include "HostObjects.h"
 #include "host/AudioSource.h"
 #include "host/EncodePlan.h"
@@ -30,6 +32,7 @@
 #include "host/ProgressBar.h"
 #include "host/ReadSession.h"
 #include "host/SampleFeed.h"
+#include "host/SegmentPlan.h"
 #include "host/SaveFormat.h"
 #include "host/SettingsDialog.h"
 #include "host/SettingsText.h"
@@ -162,6 +165,15 @@ std::string SourceLine(const std::string& shownIn, const AudioSource& source) {
                        static_cast<double>(source.Frames()) / source.Rate());
 }
 
+int JobsWanted(const EncodeOptions& options) {
+    if (options.jobs > 0) return options.jobs;
+    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+}
+
+int64_t SegmentFrames(const EncodeOptions& options) {
+    return options.segmentFrames > 0 ? options.segmentFrames : kDefaultSegmentFrames;
+}
+
 int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const std::string& outPath,
               const EncodeOptions& options) {
     // With the MP2 on standard output, everything else goes to stderr.
@@ -253,6 +265,13 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
         throw std::runtime_error(fmt::format("cannot create '{}' ({}){}", shownOut, ResultInWords(openResult), reason));
     }
     say(fmt::format("writing: {} ({})", shownOut, ToUtf8(open.description)));
+    const int jobs = JobsWanted(options);
+    const int64_t expectedSamples = source.Frames() * format.sampleRate / source.Rate(); // after resampling
+    const size_t segments = PlanSegments(expectedSamples, jobs, SegmentFrames(options)).size();
+    if (segments > 1)
+        detail(fmt::format("encoding in {} segments, one process each", segments));
+    else if (jobs > 1 && options.jobs > 1)
+        say(fmt::format("one job: {} samples are too few for segments of {} frames", expectedSamples, SegmentFrames(options)));
 
     const auto started = std::chrono::steady_clock::now();
     WriteRequest write;
@@ -265,7 +284,16 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     close.sink = &module.Sink();
     bool closed = false;
     try {
-        for (;;) {
+        if (segments > 1) {
+            // The segments' writers encode; this one only created the file and described it.
+            closed = true;
+            if (const int32_t closeResult = plugIn.Call(kSelectorCloseWriter, open.writeHandle, &close); closeResult != kResultOK)
+                throw std::runtime_error(fmt::format("the plug-in could not finish the file: {}", ResultInWords(closeResult)));
+            const SegmentedEncode segmented{&plugIn,    &module.Sink(),         format,         options.blockFrames,
+                                            jobs,       SegmentFrames(options), expectedSamples};
+            framesDone = EncodeInSegments(segmented, feed, output.WorkPath(), progress);
+        }
+        for (; !closed;) {
             const int64_t frames = feed.Read(options.blockFrames, buffers);
             if (frames == 0) break;
             write.frameCount = frames;
@@ -279,12 +307,14 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
             progress.Update(framesDone);
         }
         progress.End();
-        // The writer is gone after selector 19, whatever it answers or raises (a file error while
-        // the last bytes go out).
-        closed = true;
-        const int32_t closeResult = plugIn.Call(kSelectorCloseWriter, open.writeHandle, &close);
-        if (closeResult != kResultOK)
-            throw std::runtime_error(fmt::format("the plug-in could not finish the file: {}", ResultInWords(closeResult)));
+        if (!closed) {
+            // The writer is gone after selector 19, whatever it answers or raises (a file error while
+            // the last bytes go out).
+            closed = true;
+            const int32_t closeResult = plugIn.Call(kSelectorCloseWriter, open.writeHandle, &close);
+            if (closeResult != kResultOK)
+                throw std::runtime_error(fmt::format("the plug-in could not finish the file: {}", ResultInWords(closeResult)));
+        }
     } catch (const std::exception& failure) {
         progress.End();
         if (!closed) {
@@ -331,6 +361,7 @@ void RegisterEncodeCommand(CLI::App& app, HostOptions& options) {
     command->add_option("input", arguments->in, "Audio file to encode, '-' for standard input")->required();
     command->add_option("output", arguments->out, "MP2 file to write, '-' for standard output")->required();
     AddEncodeOptions(*command, arguments->encode);
+    AddSegmentOptions(*command, arguments->encode);
     command->callback([&options, arguments] {
         try {
             options.exitCode = RunEncode(options, arguments->in, arguments->out, arguments->encode);

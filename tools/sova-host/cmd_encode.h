@@ -33,9 +33,13 @@ struct EncodeOptions {
     bool skipConform = false;                // hand the settings straight to selector 17
     bool dialog = false;                     // edit the settings in the plug-in's dialog first
     bool noProgress = false;
+    int jobs = 0;                            // --jobs: processes encoding one file (0: one per core, 8 at most)
+    int64_t segmentFrames = 0;               // the shortest segment worth a process (0: the default)
 };
 
 void AddEncodeOptions(CLI::App& command, EncodeOptions& options);
+// encode's own --jobs and --segment-frames (convert has a --jobs of its own, for files).
+void AddSegmentOptions(CLI::App& command, EncodeOptions& options);
 // Shows the plug-in's settings dialog for the first input's format and returns the settings
 // text confirmed; throws std::runtime_error when cancelled or impossible.
 std::string SettingsFromDialog(const HostOptions& hostOptions, const EncodeOptions& options, const std::string& input);

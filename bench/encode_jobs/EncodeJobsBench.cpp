@@ -1,0 +1,99 @@
+// sova-host encode --jobs, run on demand:
+//   encode_jobs_bench [--minutes 10] [--repeat 1]
+// 1. A stereo 44100 Hz file of --minutes encoded at 192 kbit/s with --jobs 1, 2 and the number
+//    of cores: wall and CPU time (sova-host and its children), outputs compared byte for byte.
+// 2. Short files of 3 to 48 s with --jobs 1 and --jobs 2 (segments forced down to their
+//    shortest), to show where cutting a file starts to pay.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "WriterTestSupport.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+using namespace writertest;
+constexpr int kRate = 44100;
+
+// CPU seconds of the waited-for children (sova-host and the segments it waited for).
+double ChildrenCpuSeconds() {
+    rusage children{};
+    getrusage(RUSAGE_CHILDREN, &children);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(children.ru_utime) + seconds(children.ru_stime);
+}
+
+struct Timing {
+    double wall = 1e300, cpu = 1e300; // best of the runs
+};
+
+Timing Encode(const std::string& wav, const std::string& out, int jobs, int repeat,
+              const std::vector<std::string>& extra = {}) {
+    Timing best;
+    for (int i = 0; i < repeat; ++i) {
+        std::vector<std::string> args{SOVA_HOST_PATH, "--module", SOVA_MODULE_PATH, "-q", "encode", "--overwrite",
+                                      "--jobs", std::to_string(jobs), wav, out};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const auto start = Clock::now();
+        const double cpuStart = ChildrenCpuSeconds();
+        const auto result = RunProcess(args);
+        if (!result.Succeeded()) {
+            std::fprintf(stderr, "encode failed:\n%s", result.out.c_str());
+            std::exit(1);
+        }
+        best.cpu = std::min(best.cpu, ChildrenCpuSeconds() - cpuStart);
+        best.wall = std::min(best.wall, std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    return best;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    double minutes = 10.0;
+    int repeat = 1;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--minutes")) minutes = std::atof(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--repeat")) repeat = std::max(1, std::atoi(argv[i + 1]));
+    }
+    const int cores = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    TempDir dir;
+    const auto frames = static_cast<int64_t>(minutes * 60 * kRate);
+    std::printf("generating %.1f minutes of stereo audio at %d Hz...\n", minutes, kRate);
+    const std::vector<int16_t> audio = TestSignal(frames, 2, kRate);
+    const std::string wav = dir.File("long.wav");
+    WriteWav16(wav, audio, 2, kRate);
+
+    std::vector<int> jobCounts{1, 2};
+    if (cores > 2) jobCounts.push_back(cores);
+    std::printf("encode %.1f min stereo 44100 Hz at 192 kbit/s (best of %d; %d cores):\n", minutes, repeat, cores);
+    double serialWall = 0;
+    for (const int jobs : jobCounts) {
+        const std::string out = dir.File("jobs" + std::to_string(jobs) + ".mp2");
+        const Timing t = Encode(wav, out, jobs, repeat);
+        if (jobs == 1) serialWall = t.wall;
+        const bool same = ReadBytes(out) == ReadBytes(dir.File("jobs1.mp2"));
+        std::printf("  --jobs %d  wall %7.3f s  cpu %7.3f s  wall / serial %.3f  %s\n", jobs, t.wall, t.cpu,
+                    t.wall / serialWall, same ? "byte-identical" : "DIFFERS");
+    }
+    std::printf("  target on two cores: --jobs 2 at most 0.6 of the serial wall time\n");
+
+    std::printf("short files, --jobs 1 against --jobs 2 with the shortest segments:\n");
+    for (const double seconds : {3.0, 6.0, 12.0, 24.0, 48.0}) {
+        const std::string shortWav = dir.File("short.wav");
+        const auto count = std::min(frames, static_cast<int64_t>(seconds * kRate));
+        WriteWav16(shortWav, std::vector<int16_t>(audio.begin(), audio.begin() + count * 2), 2, kRate);
+        const Timing one = Encode(shortWav, dir.File("short1.mp2"), 1, 3);
+        const Timing two = Encode(shortWav, dir.File("short2.mp2"), 2, 3, {"--segment-frames", "1"});
+        std::printf("  %4.0f s  --jobs 1 wall %6.3f s   --jobs 2 wall %6.3f s   ratio %.2f\n", seconds, one.wall,
+                    two.wall, two.wall / one.wall);
+    }
+    return 0;
+}

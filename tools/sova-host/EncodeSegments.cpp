@@ -1,0 +1,258 @@
+#include "EncodeSegments.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <vector>
+
+#include <fmt/format.h>
+#include <sova/SampleFormatCode.h>
+#include <sova/Selectors.h>
+
+#include "host/FrameHeaders.h"
+#include "host/SegmentPlan.h"
+#include "host/SignalCleanup.h"
+#include "host/TempFile.h"
+
+namespace sovahost {
+using namespace sova::sdk;
+
+namespace {
+// What the parent shares with the segments: how far the converted samples are written, the total
+// once known, and each segment's samples done past its lead (for the progress bar).
+struct SharedProgress {
+    std::atomic<int64_t> written{0};
+    std::atomic<int64_t> total{-1}; // -1 while the conversion runs
+    // One counter per segment, right after this record in the same mapping.
+    std::atomic<int64_t>* Done() { return reinterpret_cast<std::atomic<int64_t>*>(this + 1); }
+    static size_t Bytes(size_t segments) { return sizeof(SharedProgress) + sizeof(std::atomic<int64_t>) * segments; }
+};
+
+// Waits until the samples up to `end` are written (true) or the conversion ended before (false).
+bool WaitForSamples(const SharedProgress& shared, int64_t end) {
+    for (;;) {
+        if (shared.written.load(std::memory_order_acquire) >= end) return true;
+        if (shared.total.load(std::memory_order_acquire) >= 0) return shared.written.load(std::memory_order_acquire) >= end;
+        usleep(2000);
+    }
+}
+
+// The feed's samples, interleaved frame by frame in the code the module is handed, in `raw`,
+// published block by block in shared.written (the segments read them while this runs); returns
+// the samples per channel.
+int64_t WriteSamples(SampleFeed& feed, int32_t channels, int64_t blockFrames, const std::string& raw,
+                     SharedProgress& shared) {
+    const size_t width = static_cast<size_t>(BytesPerSample(feed.Code()));
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(raw.c_str(), "wb"), std::fclose);
+    if (!file) throw std::runtime_error(fmt::format("cannot write the converted samples: {}", std::strerror(errno)));
+    std::vector<std::vector<uint8_t>> buffers;
+    std::vector<uint8_t> interleaved;
+    int64_t total = 0;
+    for (int64_t got; (got = feed.Read(blockFrames, buffers)) > 0; total += got) {
+        interleaved.resize(static_cast<size_t>(got) * channels * width);
+        for (int64_t i = 0; i < got; ++i)
+            for (int32_t c = 0; c < channels; ++c)
+                std::memcpy(&interleaved[(static_cast<size_t>(i) * channels + c) * width],
+                            &buffers[static_cast<size_t>(c)][static_cast<size_t>(i) * width], width);
+        if (std::fwrite(interleaved.data(), 1, interleaved.size(), file.get()) != interleaved.size() ||
+            std::fflush(file.get()) != 0)
+            throw std::runtime_error(fmt::format("cannot write the converted samples: {}", std::strerror(errno)));
+        shared.written.store(total + got, std::memory_order_release);
+    }
+    return total;
+}
+
+// In the child: encodes the segment's samples from `raw` into `path` through selectors 17, 18
+// and 19, publishing the samples done past its lead in `done`; returns the exit status.
+int EncodeSegment(const SegmentedEncode& job, const Segment& segment, const std::string& raw, const std::string& path,
+                  SharedProgress& shared, size_t index) {
+    AudioFormat format = job.format;
+    const int32_t channels = format.channelCount;
+    const size_t width = static_cast<size_t>(BytesPerSample(format.sampleFormat));
+    const int fd = open(raw.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 2;
+    WriteOpenRequest open;
+    open.sink = job.sink;
+    open.path = FromUtf8(path);
+    open.format = &format;
+    if (job.plugIn->Call(kSelectorOpenForWrite, nullptr, &open) != kResultOK || !open.writeHandle) return 3;
+    WriteRequest write;
+    write.sink = job.sink;
+    write.format = &format;
+    std::vector<uint8_t> interleaved;
+    std::vector<std::vector<uint8_t>> buffers(static_cast<size_t>(channels));
+    // The last segment ends where the conversion does, known only then.
+    const int64_t limit = segment.last ? std::numeric_limits<int64_t>::max() : segment.end;
+    for (int64_t at = segment.encodeFrom;;) {
+        if (!WaitForSamples(shared, std::min(at + job.blockFrames, limit)) && !segment.last) return 2;
+        const int64_t end = std::min(limit, shared.written.load(std::memory_order_acquire));
+        if (at >= end) break;
+        const int64_t frames = std::min(job.blockFrames, end - at);
+        const size_t bytes = static_cast<size_t>(frames) * channels * width;
+        interleaved.resize(bytes);
+        if (pread(fd, interleaved.data(), bytes, static_cast<off_t>(at * channels * static_cast<int64_t>(width))) !=
+            static_cast<ssize_t>(bytes))
+            return 2;
+        write.buffers.clear();
+        for (int32_t c = 0; c < channels; ++c) {
+            auto& buffer = buffers[static_cast<size_t>(c)];
+            buffer.resize(static_cast<size_t>(frames) * width);
+            for (int64_t i = 0; i < frames; ++i)
+                std::memcpy(&buffer[static_cast<size_t>(i) * width], &interleaved[(static_cast<size_t>(i) * channels + c) * width], width);
+            write.buffers.push_back(buffer.data());
+        }
+        write.frameCount = frames;
+        if (job.plugIn->Call(kSelectorWriteSamples, open.writeHandle, &write) != kResultOK) return 4;
+        at += frames;
+        shared.Done()[index].store(std::max<int64_t>(0, at - segment.keepFrom), std::memory_order_relaxed);
+    }
+    CloseRequest close;
+    close.sink = job.sink;
+    return job.plugIn->Call(kSelectorCloseWriter, open.writeHandle, &close) == kResultOK ? 0 : 4;
+}
+
+std::string ChildFailure(int index, int status) {
+    static const char* const reasons[] = {"", "", "cannot read the converted samples", "the module could not open the "
+                                          "segment's file", "the module could not encode the segment"};
+    if (WIFEXITED(status)) {
+        const int code = WEXITSTATUS(status);
+        return fmt::format("segment {} failed: {}", index + 1,
+                           code >= 2 && code <= 4 ? reasons[code] : fmt::format("exit status {}", code));
+    }
+    return fmt::format("segment {} failed: ended by signal {}", index + 1, WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+// Appends the segment's kept frames to `out`: its lead frames are dropped, and all but the last
+// segment give exactly KeptFrames() frames.
+void JoinSegment(const std::string& path, const Segment& segment, int index, std::ofstream& out) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes(std::filesystem::file_size(path));
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+        throw std::runtime_error(fmt::format("cannot read segment {}", index + 1));
+    size_t at = 0;
+    int64_t frame = 0;
+    const int64_t lead = segment.LeadFrames(), kept = segment.KeptFrames();
+    while (at < bytes.size() && (segment.last || frame < lead + kept)) {
+        const auto header = bytes.size() - at >= kFrameHeaderBytes ? ParseFrameHeader(&bytes[at]) : std::nullopt;
+        if (!header || header->length == 0 || header->length > bytes.size() - at)
+            throw std::runtime_error(fmt::format("segment {} holds no whole frame at byte {}", index + 1, at));
+        if (frame >= lead) out.write(reinterpret_cast<const char*>(&bytes[at]), static_cast<std::streamsize>(header->length));
+        at += header->length;
+        ++frame;
+    }
+    if (frame < lead + (segment.last ? 0 : kept))
+        throw std::runtime_error(fmt::format("segment {} gave {} frames, {} expected", index + 1, frame, lead + kept));
+}
+
+// The children still running get SIGTERM and are waited for.
+void StopAll(std::vector<pid_t>& pids) {
+    for (pid_t pid : pids)
+        if (pid > 0) kill(pid, SIGTERM);
+    for (pid_t& pid : pids)
+        if (pid > 0) {
+            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            UnlistChild(pid);
+            pid = 0;
+        }
+}
+} // namespace
+
+int64_t EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std::string& outPath, ProgressBar& progress) {
+    // The temporary files go where the output's own temporary folder is, on the same disk.
+    const std::filesystem::path outputFolder = std::filesystem::path(outPath).parent_path().parent_path();
+    const std::string folder = outputFolder.empty() ? std::string(".") : outputFolder.string();
+    TempFile raw(folder, "samples.raw");
+    // Cut where the expected length says; the last segment takes whatever the conversion gives.
+    const std::vector<Segment> segments = PlanSegments(job.expectedSamples, job.jobs, job.minFrames);
+    std::vector<std::unique_ptr<TempFile>> outputs;
+    for (size_t i = 0; i < segments.size(); ++i)
+        outputs.push_back(std::make_unique<TempFile>(folder, fmt::format("segment-{}.mp2", i + 1)));
+
+    const size_t sharedBytes = SharedProgress::Bytes(segments.size());
+    void* mapped = mmap(nullptr, sharedBytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) throw std::runtime_error(fmt::format("cannot share memory: {}", std::strerror(errno)));
+    const std::unique_ptr<void, std::function<void(void*)>> unmap(mapped, [sharedBytes](void* at) { munmap(at, sharedBytes); });
+    auto& shared = *new (mapped) SharedProgress; // the mapping starts zeroed: every Done() counter is 0
+
+    std::vector<pid_t> pids(segments.size(), 0);
+    const pid_t parent = getpid();
+    std::fflush(nullptr);
+    for (size_t i = 0; i < segments.size(); ++i) {
+        const SignalsHeld held; // a signal to the parent reaches every child it has started
+        const pid_t pid = fork();
+        if (pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != parent) _exit(128 + SIGKILL);
+            ForgetParentsCleanup();
+            held.Restore();
+            int status = 1;
+            try {
+                status = EncodeSegment(job, segments[i], raw.Path(), outputs[i]->Path(), shared, i);
+            } catch (const std::exception& failure) {
+                std::fprintf(stderr, "sova-host: segment %zu: %s\n", i + 1, failure.what());
+            } catch (...) {
+            }
+            _exit(status); // never the parent's destructors: its temporary files are its own
+        }
+        if (pid < 0) {
+            const int error = errno;
+            StopAll(pids);
+            throw std::runtime_error(fmt::format("cannot start a process: {}", std::strerror(error)));
+        }
+        ListChild(pid);
+        pids[i] = pid;
+    }
+
+    int64_t samples = 0;
+    try { // the segments start on the first samples while the rest is converted
+        samples = WriteSamples(feed, job.format.channelCount, job.blockFrames, raw.Path(), shared);
+    } catch (...) {
+        StopAll(pids);
+        throw;
+    }
+    shared.total.store(samples, std::memory_order_release);
+
+    for (size_t running = segments.size(); running > 0;) {
+        int status = 0;
+        bool ended = false;
+        for (size_t i = 0; i < pids.size(); ++i) {
+            if (pids[i] <= 0 || waitpid(pids[i], &status, WNOHANG) != pids[i]) continue;
+            UnlistChild(pids[i]);
+            pids[i] = 0;
+            --running;
+            ended = true;
+            if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+                StopAll(pids);
+                throw std::runtime_error(ChildFailure(static_cast<int>(i), status));
+            }
+        }
+        int64_t sum = 0;
+        for (size_t i = 0; i < segments.size(); ++i) sum += shared.Done()[i].load(std::memory_order_relaxed);
+        progress.Update(sum);
+        if (!ended && running > 0) usleep(20000);
+    }
+
+    std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
+    for (size_t i = 0; i < segments.size(); ++i) JoinSegment(outputs[i]->Path(), segments[i], static_cast<int>(i), out);
+    out.flush();
+    if (!out) throw std::runtime_error(fmt::format("cannot write the joined frames: {}", std::strerror(errno)));
+    return samples;
+}
+} // namespace sovahost

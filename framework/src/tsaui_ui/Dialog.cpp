@@ -27,6 +27,7 @@
 #include <tsaui/controls/UI_SectionView.h>
 #include <tsaui/controls/UI_StaticText.h>
 
+#include "FitLabels.h"
 #include "Internal.h"
 #include "QtSupport.h"
 
@@ -456,12 +457,15 @@ UI_ArchivedDialog::UI_ArchivedDialog(tsaui::drawbot::SupplierInterface* /*suppli
     AddChild(root_);
     const UI_Rect archived = root_->GetBounds();
     root_->SetBounds(UI_Rect{0.0f, 0.0f, archived.width, archived.height});
+    FitLabels(*root_);
     builder.Finish();
+    const int width = static_cast<int>(std::lround(root_->GetBounds().width));
+    const int height = static_cast<int>(std::lround(archived.height));
     if (resizable)
         widget_->setMinimumSize(0, 0);
     else
-        widget_->setFixedSize(static_cast<int>(std::lround(archived.width)), static_cast<int>(std::lround(archived.height)));
-    widget_->resize(static_cast<int>(std::lround(archived.width)), static_cast<int>(std::lround(archived.height)));
+        widget_->setFixedSize(width, height);
+    widget_->resize(width, height);
     if (!centered || !widget_->parentWidget())
         widget_->move(keepArchivePosition ? QPoint(static_cast<int>(archived.left), static_cast<int>(archived.top))
                                           : QPoint(static_cast<int>(origin.h), static_cast<int>(origin.v)));

@@ -2,30 +2,29 @@
 
 #include <tsacore/utility/StringConversion.h>
 
-#include "codecs/TraceMessage.h"
 
 namespace sova::binding {
 
-void Load(platform::ModuleHandle& handle, const LibraryNames& names) {
+void Load(platform::ModuleHandle& handle, const LibraryNames& names, LibraryTraceSites& sites) {
     if (handle)
         return;
-    SOVA_TRACE(names.loading);
+    TraceMessage(sites.loading, names.loading);
     try {
         handle = platform::LoadLibraryW(tsacore::utility::AsciiToUTF16(names.name).c_str());
         if (!handle) {
-            SOVA_TRACE(names.tryingAlternate);
+            TraceMessage(sites.tryingAlternate, names.tryingAlternate);
             handle = platform::LoadLibraryW(tsacore::utility::AsciiToUTF16(names.alternate).c_str());
             if (!handle && names.neitherLoaded)
-                SOVA_TRACE(names.neitherLoaded);
+                TraceMessage(sites.neitherLoaded, names.neitherLoaded);
         }
     } catch (...) {
-        SOVA_TRACE(names.exception);
+        TraceMessage(sites.exception, names.exception);
     }
 }
 
-void Unload(platform::ModuleHandle& handle, const char* unloading) {
+void Unload(platform::ModuleHandle& handle, const char* unloading, LibraryTraceSites& sites) {
     if (handle) {
-        SOVA_TRACE(unloading);
+        TraceMessage(sites.unloading, unloading);
         platform::FreeLibrary(handle);
     }
     handle = nullptr;

@@ -6,6 +6,8 @@
 #include <platform/Loader.h>
 #include <tsacore/utility/ModuleSymbols.h>
 
+#include "codecs/TraceMessage.h"
+
 namespace sova::binding {
 
 // The names of one library and the trace lines of its loading.
@@ -18,11 +20,16 @@ struct LibraryNames {
     const char* exception;       // traced when loading throws
 };
 
+// One trace site per line of one library, as every place that writes a line has its own.
+struct LibraryTraceSites {
+    TraceSite loading, tryingAlternate, neitherLoaded, exception, unloading;
+};
+
 // Loads the library into `handle` unless it already holds one; never throws.
-void Load(platform::ModuleHandle& handle, const LibraryNames& names);
+void Load(platform::ModuleHandle& handle, const LibraryNames& names, LibraryTraceSites& sites);
 
 // Frees the library `handle` holds, tracing `unloading`, and clears the handle.
-void Unload(platform::ModuleHandle& handle, const char* unloading);
+void Unload(platform::ModuleHandle& handle, const char* unloading, LibraryTraceSites& sites);
 
 // Stores the entry point `name` of the library in `slot`; null when it has none.
 template <class Function>

@@ -10,6 +10,7 @@ namespace {
 platform::ModuleHandle sHandle;
 bool sBound;
 Mpg123Functions sFunctions;
+binding::LibraryTraceSites sLoadTraces;
 
 // Every entry point, in look-up order.
 #define SOVA_MPG123_ENTRY_POINTS(X)                                                                       \
@@ -34,12 +35,13 @@ const std::array<const char*, Mpg123Library::kEntryPointCount> Mpg123Library::kE
 void Mpg123Library::Load() {
     binding::Load(sHandle, {"libmpg123.dll", "libmpg123-0.dll", "Loading libmpg123...",
                             "Could not load the default libmpg123 library. Checking for an alternate 'libmpg123-0.dll'",
-                            "Could not load libmpg123!", "Exception when loading libmpg123!"});
+                            "Could not load libmpg123!", "Exception when loading libmpg123!"},
+                  sLoadTraces);
 }
 
 void Mpg123Library::Unload() {
     // Intended: unlike the encoder binding, the bound flag and the table stay as they are.
-    binding::Unload(sHandle, "Unloading libmpg123...");
+    binding::Unload(sHandle, "Unloading libmpg123...", sLoadTraces);
 }
 
 void Mpg123Library::Resolve() {

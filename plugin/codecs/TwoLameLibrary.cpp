@@ -12,6 +12,7 @@ namespace {
 platform::ModuleHandle sHandle;
 bool sBound;
 TwoLameFunctions sFunctions;
+binding::LibraryTraceSites sLoadTraces;
 
 // Every entry point, in look-up order: N = needed, O = optional, I = ignored, R = required.
 #define SOVA_TWOLAME_ENTRY_POINTS(N, O, I, R)                                                             \
@@ -44,12 +45,13 @@ const std::array<const char*, TwoLameLibrary::kEntryPointCount> TwoLameLibrary::
 void TwoLameLibrary::Load() {
     binding::Load(sHandle, {"twolame.dll", "twolameD.dll", "Loading TwoLame...",
                             "Could not load the default TwoLame library.  Looking for an alternate...", nullptr,
-                            "Exception when loading TwoLame!"});
+                            "Exception when loading TwoLame!"},
+                  sLoadTraces);
 }
 
 void TwoLameLibrary::Unload() {
     sBound = false; // intended: unlike the decoder binding, an unloaded encoder is no longer bound
-    binding::Unload(sHandle, "Unloading TwoLame...");
+    binding::Unload(sHandle, "Unloading TwoLame...", sLoadTraces);
 }
 
 void TwoLameLibrary::UnloadIfLoaded() {

@@ -1,8 +1,6 @@
 #include "codecs/Mpg123Library.h"
 
-#include <tsacore/utility/ModuleSymbols.h>
-#include <tsacore/utility/StringConversion.h>
-
+#include "codecs/LibraryBinding.h"
 #include "codecs/TraceMessage.h"
 
 namespace sova {
@@ -12,6 +10,7 @@ namespace {
 platform::ModuleHandle sHandle;
 bool sBound;
 Mpg123Functions sFunctions;
+binding::LibraryTraceSites sLoadTraces;
 
 // Every entry point, in look-up order.
 #define SOVA_MPG123_ENTRY_POINTS(X)                                                                       \
@@ -34,40 +33,25 @@ const std::array<const char*, Mpg123Library::kEntryPointCount> Mpg123Library::kE
 };
 
 void Mpg123Library::Load() {
-    if (sHandle)
-        return;
-    SOVA_TRACE("Loading libmpg123...");
-    try {
-        sHandle = platform::LoadLibraryW(tsacore::utility::AsciiToUTF16("libmpg123.dll").c_str());
-        if (!sHandle) {
-            SOVA_TRACE("Could not load the default libmpg123 library. Checking for an alternate 'libmpg123-0.dll'");
-            sHandle = platform::LoadLibraryW(tsacore::utility::AsciiToUTF16("libmpg123-0.dll").c_str());
-            if (!sHandle)
-                SOVA_TRACE("Could not load libmpg123!");
-        }
-    } catch (...) {
-        SOVA_TRACE("Exception when loading libmpg123!");
-    }
+    binding::Load(sHandle, {"libmpg123.dll", "libmpg123-0.dll", "Loading libmpg123...",
+                            "Could not load the default libmpg123 library. Checking for an alternate 'libmpg123-0.dll'",
+                            "Could not load libmpg123!", "Exception when loading libmpg123!"},
+                  sLoadTraces);
 }
 
 void Mpg123Library::Unload() {
-    if (sHandle) {
-        SOVA_TRACE("Unloading libmpg123...");
-        platform::FreeLibrary(sHandle);
-    }
-    sHandle = nullptr;
+    // Intended: unlike the encoder binding, the bound flag and the table stay as they are.
+    binding::Unload(sHandle, "Unloading libmpg123...", sLoadTraces);
 }
 
 void Mpg123Library::Resolve() {
-#define SOVA_RESOLVE(name)                                                                                 \
-    sFunctions.name = reinterpret_cast<decltype(sFunctions.name)>(                                         \
-        tsacore::utility::GetFunctionPointerFromModuleImpl(sHandle, #name));
+#define SOVA_RESOLVE(name) binding::Resolve(sHandle, sFunctions.name, #name);
     SOVA_MPG123_ENTRY_POINTS(SOVA_RESOLVE)
 #undef SOVA_RESOLVE
 }
 
 bool Mpg123Library::Bind() {
-    if (sBound)
+    if (sBound) // intended: the decoder binding is checked once; the encoder's checks again on every call
         return true;
     Load();
     if (!sHandle) {

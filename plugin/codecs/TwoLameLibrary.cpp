@@ -2,9 +2,7 @@
 
 #include <cstdio>
 
-#include <tsacore/utility/ModuleSymbols.h>
-#include <tsacore/utility/StringConversion.h>
-
+#include "codecs/LibraryBinding.h"
 #include "codecs/TraceMessage.h"
 
 namespace sova {
@@ -14,6 +12,7 @@ namespace {
 platform::ModuleHandle sHandle;
 bool sBound;
 TwoLameFunctions sFunctions;
+binding::LibraryTraceSites sLoadTraces;
 
 // Every entry point, in look-up order: N = needed, O = optional, I = ignored, R = required.
 #define SOVA_TWOLAME_ENTRY_POINTS(N, O, I, R)                                                             \
@@ -26,6 +25,7 @@ TwoLameFunctions sFunctions;
     R(twolame_set_copyright) R(twolame_set_original) R(twolame_set_ATH_level)
 #define SOVA_SKIP(name)
 
+// Intended: unlike the decoder binding, names other than the required ones may be absent.
 bool AllRequiredFound() {
 #define SOVA_FOUND(name) &&sFunctions.name
     return true SOVA_TWOLAME_ENTRY_POINTS(SOVA_SKIP, SOVA_SKIP, SOVA_SKIP, SOVA_FOUND);
@@ -43,27 +43,15 @@ const std::array<const char*, TwoLameLibrary::kEntryPointCount> TwoLameLibrary::
 };
 
 void TwoLameLibrary::Load() {
-    if (sHandle)
-        return;
-    SOVA_TRACE("Loading TwoLame...");
-    try {
-        sHandle = platform::LoadLibraryW(tsacore::utility::AsciiToUTF16("twolame.dll").c_str());
-        if (!sHandle) {
-            SOVA_TRACE("Could not load the default TwoLame library.  Looking for an alternate...");
-            sHandle = platform::LoadLibraryW(tsacore::utility::AsciiToUTF16("twolameD.dll").c_str());
-        }
-    } catch (...) {
-        SOVA_TRACE("Exception when loading TwoLame!");
-    }
+    binding::Load(sHandle, {"twolame.dll", "twolameD.dll", "Loading TwoLame...",
+                            "Could not load the default TwoLame library.  Looking for an alternate...", nullptr,
+                            "Exception when loading TwoLame!"},
+                  sLoadTraces);
 }
 
 void TwoLameLibrary::Unload() {
-    if (sHandle) {
-        SOVA_TRACE("Unloading TwoLame...");
-        platform::FreeLibrary(sHandle);
-    }
-    sBound = false;
-    sHandle = nullptr;
+    sBound = false; // intended: unlike the decoder binding, an unloaded encoder is no longer bound
+    binding::Unload(sHandle, "Unloading TwoLame...", sLoadTraces);
 }
 
 void TwoLameLibrary::UnloadIfLoaded() {
@@ -72,14 +60,13 @@ void TwoLameLibrary::UnloadIfLoaded() {
 }
 
 void TwoLameLibrary::Resolve() {
-#define SOVA_RESOLVE(name)                                                                                 \
-    sFunctions.name = reinterpret_cast<decltype(sFunctions.name)>(                                         \
-        tsacore::utility::GetFunctionPointerFromModuleImpl(sHandle, #name));
+#define SOVA_RESOLVE(name) binding::Resolve(sHandle, sFunctions.name, #name);
     SOVA_TWOLAME_ENTRY_POINTS(SOVA_RESOLVE, SOVA_RESOLVE, SOVA_RESOLVE, SOVA_RESOLVE)
 #undef SOVA_RESOLVE
 }
 
 bool TwoLameLibrary::Bind() {
+    // Intended: unlike the decoder binding, every call repeats the checks and the version lines.
     Load();
     if (!sHandle) {
         SOVA_TRACE("Could not find TwoLame Library");

@@ -110,26 +110,27 @@ void SovaMp2SettingsDialog::FillPopup(UI_Popup& popup, const std::vector<int32_t
 }
 
 bool SovaMp2SettingsDialog::Run(tsaui::ui::UI_WindowRef parentWindow) {
-    // 1-3: the archived dialog over the module's resources.
+    // The archived dialog over the module's resources, titled in the user's language.
     tsaui::drawbot::SupplierInterface* supplier = hub::app::App::GetApp()->GetWorkspace()->GetDrawingSupplier();
     tsaui::utility::OS_ResourceManager* resources = GetResourceManager();
     const UString title = Localize("$$$/sova/SovaMp2SettingsDialog/TwoLameSettings=TwoLame MPEG Audio Layer II Settings");
     dialog = std::make_shared<tsaui::ui::UI_ArchivedDialog>(supplier, resources, "FormatOptions", title, parentWindow,
                                                             true, false, tsaui::ui::UI_Point{0.0f, 0.0f},
                                                             tsaui::ui::UI_NodeFactoryRef(), false);
-    // 4
+    // The text naming the MPEG version and layer.
     mpegModeText = FindControl<UI_StaticText>("MpegModeDynamicTextID");
-    // 5
+    // Channel mode: its items, the working copy's mode selected.
     channelModePopup = FindControl<UI_Popup>("ChannelModePopupID");
     channelModePopup->SetPopupType(kPopupTypeSelectedOverPopup);
     channelModePopup->NotifyWhenChanged(Bind(&SovaMp2SettingsDialog::OnChannelModeChanged));
     FillPopup(*channelModePopup, channelModes, &sova::ChannelModeItemText, workingSettings.GetChannelMode());
-    // 6
+    // Bitrate: its items come once the channel mode and the other controls are set, below.
     bitratePopup = FindControl<UI_Popup>("ConstantBitratePopupID");
     bitratePopup->SetPopupType(kPopupTypeSelectedOverPopup);
     bitratePopup->NotifyWhenChanged(Bind(&SovaMp2SettingsDialog::OnBitrateChanged));
     bitratePopup->SetItemCheckStyle(true);
-    // 7: closing shrinks the dialog; opening again (from the caller's flag) grows it back.
+    // Advanced: closing shrinks the dialog; opening again (from the caller's flag, as the direct
+    // call has just cleared the working copy's) grows it back.
     advancedSection = FindControl<UI_SectionView>("AdvancedSectionViewID");
     advancedSection->SetDisclosureTriangleWantsFocus(true);
     advancedSection->AddOpenedStateChangedCallback(std::make_shared<UI_SectionOpenedCallback>(
@@ -138,7 +139,7 @@ bool SovaMp2SettingsDialog::Run(tsaui::ui::UI_WindowRef parentWindow) {
     OnAdvancedOpenedChanged(*advancedSection);
     if (callerSettings.GetShowAdvanced())
         advancedSection->SetOpened(true);
-    // 8
+    // The five header and bitstream flags, each checked from the working copy.
     const auto checkbox = [this](const char* id, bool checked) {
         auto box = FindControl<UI_Checkbox>(id);
         box->SetChecked(checked);
@@ -150,34 +151,35 @@ bool SovaMp2SettingsDialog::Run(tsaui::ui::UI_WindowRef parentWindow) {
     embedPeakCheckbox = checkbox("EmbedPeakCheckboxID", workingSettings.GetEnergy());
     crcCheckbox = checkbox("CRCCheckboxID", workingSettings.GetCRC());
     paddingCheckbox = checkbox("EnablePaddingCheckboxID", workingSettings.GetPaddingType() != 0);
-    // 9
+    // De-emphasis: its items, the working copy's type selected.
     deEmphasisPopup = FindControl<UI_Popup>("DeEmphasisModelPopupID");
     deEmphasisPopup->SetPopupType(kPopupTypeSelectedOverPopup);
     deEmphasisPopup->NotifyWhenChanged(Bind(&SovaMp2SettingsDialog::OnSettingChanged));
     FillPopup(*deEmphasisPopup, emphasisTypes, &sova::EmphasisItemText, workingSettings.GetEmphasisType());
-    // 10
+    // Psychoacoustic model: its items, the working copy's model selected.
     psycModelPopup = FindControl<UI_Popup>("PsycModelPopupID");
     psycModelPopup->SetPopupType(kPopupTypeSelectedOverPopup);
     psycModelPopup->NotifyWhenChanged(Bind(&SovaMp2SettingsDialog::OnSettingChanged));
     FillPopup(*psycModelPopup, psycModels, &sova::PsycModelItemText, workingSettings.GetPAMType());
-    // 11
+    // The ATH adjustment in dB.
     athHotText = FindControl<UI_HotTextNumber>("AthHotTextID");
     athHotText->SetValue(static_cast<double>(workingSettings.GetATH()));
     athHotText->NotifyWhenChanged(Bind(&SovaMp2SettingsDialog::OnSettingChanged));
-    // 12, 13: the working copy takes what the controls now show.
+    // The working copy takes what the controls now show (and the ATH field its enabled state);
+    // then the bitrates that the channel mode allows.
     const UI_ControlChangedMessage opening(*dialog);
     OnSettingChanged(opening);
     RebuildBitrateList();
     OnBitrateChanged(opening);
-    // 14
+    // OK and Cancel end the modal run; the platform may swap their places.
     auto okButton = FindControl<UI_Button>("OKButtonID");
     auto cancelButton = FindControl<UI_Button>("CancelButtonID");
     dialog->SetOkButton(okButton);
     dialog->SetCancelButton(cancelButton);
     tsaui::ui::FlipNodePositionsOnMac(okButton, cancelButton);
-    // 15
+    // The bitrate pop-up's presentation once more, now that its items are in.
     bitratePopup->SetPopupType(kPopupTypeSelectedOverPopup);
-    // 16
+    // Only OK writes the working copy back.
     if (dialog->RunModal() != tsaui::ui::kDialogResultOK)
         return false;
     callerSettings = workingSettings;

@@ -55,7 +55,9 @@ int64_t EstimateSize(int64_t length, int32_t kbps, int32_t sampleRate) {
 
 int32_t SovaMp2Interface::DescribePlugIn(sova::sdk::HostRegistrar* registrar) {
     SetUpModuleResources();
-    if (Startup() != 0) return 0;
+    // Without its codecs the module registers no format, which is not an error for the host to
+    // report: it answers success and stays loaded, offering nothing it could not read or write.
+    if (Startup() != sova::sdk::kResultOK) return sova::sdk::kResultOK;
 
     registrar->SetIdentity(kPlugInIdentifier, Localized(kPlugInNameLiteral).c_str());
     const tsacore::UString& formatName = FormatName();

@@ -11,35 +11,35 @@ int32_t SovaInterfaceTemplate<ReaderT, WriterT>::Dispatch(int32_t selector, void
     const auto keepSink = [this](void* r) { hostContext = static_cast<HostRequest*>(r)->GetMessageSink(); };
 
     switch (static_cast<uint32_t>(selector)) { // negative selectors fall to the unknown case
-    case 0: {
+    case kSelectorDescribePlugIn: {
         if (!request) return kResultMissingArgument;
         auto* registrar = static_cast<HostRegistrar*>(request);
         registrar->Prepare(1, 1);
         return DescribePlugIn(registrar);
     }
-    case 1: return Startup();
-    case 2: return Shutdown();
-    case 3:
+    case kSelectorStartup: return Startup();
+    case kSelectorShutdown: return Shutdown();
+    case kSelector3:
         if (!request) return kResultMissingArgument;
         keepSink(request);
         return HandleSelector3(static_cast<HostRequest*>(request));
-    case 4:
+    case kSelector4:
         if (!request) return kResultMissingArgument;
         keepSink(request);
         static_cast<HostSelector4Request*>(request)->Notify(0);
         return HandleSelector4(static_cast<HostRequest*>(request));
-    case 5:
+    case kSelectorOpenForRead:
         if (!request) return kResultMissingArgument;
         keepSink(request);
         return OpenForRead(static_cast<HostOpenRequest*>(request));
-    case 6:
+    case kSelectorGetReadFormat:
         if (!handle || !request) return kResultMissingArgument;
         keepSink(request);
         return GetReadFormat(static_cast<ReadHandle>(handle), static_cast<HostAudioFormat*>(request));
-    case 7:
+    case kSelectorReadSamples:
         if (!handle || !request) return kResultMissingArgument;
         return ReadSamples(static_cast<ReadHandle>(handle), static_cast<HostReadRequest*>(request));
-    case 8: {
+    case kSelector8: {
         if (!handle || !request) return kResultMissingArgument;
         auto* values = static_cast<HostSelector8Request*>(request);
         const int32_t v3 = values->Value3();
@@ -47,10 +47,10 @@ int32_t SovaInterfaceTemplate<ReaderT, WriterT>::Dispatch(int32_t selector, void
         const int64_t v1 = values->Value1();
         return HandleSelector8(handle, v1, v2, v3);
     }
-    case 9:
+    case kSelector9:
         if (!handle || !request) return kResultMissingArgument;
         return HandleSelector9(handle, request);
-    case 10: {
+    case kSelector10: {
         if (!handle || !request) return kResultMissingArgument;
         auto* values = static_cast<HostSelector10Request*>(request);
         const int32_t v4 = values->Value4();
@@ -59,21 +59,21 @@ int32_t SovaInterfaceTemplate<ReaderT, WriterT>::Dispatch(int32_t selector, void
         const int64_t v1 = values->Value1();
         return HandleSelector10(handle, v1, v2, v3, v4);
     }
-    case 11:
+    case kSelector11:
         if (!handle) return kResultMissingArgument;
         return HandleSelector11(handle);
-    case 12:
+    case kSelectorCloseReader:
         if (!handle) return kResultMissingArgument;
         return CloseReader(static_cast<ReadHandle>(handle));
-    case 13:
+    case kSelectorGetPreferredWriteFormat:
         if (!request) return kResultMissingArgument;
         keepSink(request);
         return GetPreferredWriteFormat(static_cast<HostAudioFormat*>(request));
-    case 14:
+    case kSelectorConformWriteFormat:
         if (!request) return kResultMissingArgument;
         keepSink(request);
         return ConformWriteFormat(static_cast<HostConformRequest*>(request));
-    case 15: {
+    case kSelectorShowSettingsDialog: {
         if (!request) return kResultMissingArgument;
         keepSink(request);
         auto* dialogRequest = static_cast<HostDialogRequest*>(request);
@@ -85,7 +85,7 @@ int32_t SovaInterfaceTemplate<ReaderT, WriterT>::Dispatch(int32_t selector, void
         if (result == kResultOK) dialogRequest->SetCancelled(cancelled);
         return result;
     }
-    case 17: {
+    case kSelectorOpenForWrite: {
         if (!request) return kResultMissingArgument;
         keepSink(request);
         auto* openRequest = static_cast<HostWriteOpenRequest*>(request);
@@ -94,11 +94,11 @@ int32_t SovaInterfaceTemplate<ReaderT, WriterT>::Dispatch(int32_t selector, void
         if (result == kResultOK) openRequest->TakeWriteHandle(writer);
         return result;
     }
-    case 18:
+    case kSelectorWriteSamples:
         if (!handle || !request) return kResultMissingArgument;
         keepSink(request);
         return WriteSamples(static_cast<WriteHandle>(handle), static_cast<HostWriteRequest*>(request));
-    case 19: {
+    case kSelectorCloseWriter: {
         if (!handle || !request) return kResultFailed;
         keepSink(request);
         auto* closeRequest = static_cast<HostCloseRequest*>(request);

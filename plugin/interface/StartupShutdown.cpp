@@ -7,14 +7,14 @@
 
 int32_t SovaMp2Interface::Startup() {
     if (!sova::Mpg123Library::Bind())
-        return -1;
+        return sova::sdk::kResultFailed;
     if (!sova::TwoLameLibrary::Bind())
-        return -1;
-    return 0;
+        return sova::sdk::kResultFailed;
+    return sova::sdk::kResultOK;
 }
 
 int32_t SovaMp2Interface::Shutdown() {
     sova::TwoLameLibrary::UnloadIfLoaded();
     ReleaseModuleResources();
-    return 0;
+    return sova::sdk::kResultOK;
 }

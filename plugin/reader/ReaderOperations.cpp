@@ -15,6 +15,8 @@ using namespace sova::sdk;
 
 int32_t SovaMp2Interface::OpenForRead(HostOpenRequest* request) {
     const tsacore::UString path = sova::HostText(request->GetPath());
+    // AVI files belong to the host's video importer. The comparison is exact on what the host's
+    // GetExtension yields: a host that folds case refuses ".AVI" too, and the module adds none.
     if (tsacore::filesupport::File(path).GetExtension(true) == tsacore::utility::AsciiToUTF16(".avi"))
         return kResultUnusableFile;
 
@@ -37,13 +39,13 @@ int32_t SovaMp2Interface::GetReadFormat(ReadHandle reader, HostAudioFormat* form
     const int32_t channels = reader->GetChannelCount();
     format->SetChannelCount(channels);
     format->SetSampleRate(reader->GetSampleRate());
-    format->SetSampleFormat(40); // 32-bit float
+    format->SetSampleFormat(kSampleFloat32);
     const int32_t mode = reader->GetMode();
     if (channels == 2 && mode != MPG123_M_DUAL) {
-        format->SetChannelType(0, 100);
-        format->SetChannelType(1, 101);
+        format->SetChannelType(0, kChannelTypeStereoLeft);
+        format->SetChannelType(1, kChannelTypeStereoRight);
     } else {
-        for (int32_t channel = 0; channel < channels; ++channel) format->SetChannelType(channel, 0);
+        for (int32_t channel = 0; channel < channels; ++channel) format->SetChannelType(channel, kChannelTypeOther);
     }
 
     // The settings that would write the stream again; everything the stream does not say keeps

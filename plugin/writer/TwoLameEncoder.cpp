@@ -66,6 +66,7 @@ TwoLameEncoder::~TwoLameEncoder() = default;
 
 bool TwoLameEncoder::ValidateSettings(int32_t sampleRate, int32_t channels, const EncoderSettings& settings) {
     const TwoLameFunctions& tl = TwoLameLibrary::Functions();
+    // A handle of its own, thrown away after: a refused parameter never touches the real one.
     twolame_options* scratch = tl.twolame_init();
     if (!scratch) return false;
     int initParamsResult = 0;
@@ -78,6 +79,7 @@ bool TwoLameEncoder::Configure(int32_t sampleRate, int32_t channels, EncoderSett
     const TwoLameFunctions& tl = TwoLameLibrary::Functions();
     state_->options = tl.twolame_init();
     if (!state_->options) return false;
+    // Checked on a scratch handle first, so that the real one only ever receives accepted values.
     if (!ValidateSettings(sampleRate, channels, settings)) return false;
     state_->numChannels = channels;
     int initParamsResult = 0;
@@ -90,6 +92,8 @@ bool TwoLameEncoder::OpenOutputFile(const tsacore::UString& path) {
     try {
         state_->path = path;
         state_->file = std::make_unique<File>(path);
+        // Deleted and created before anything is configured: the file exists, empty, after
+        // selector 17 even when TwoLAME then refuses the settings.
         if (state_->file->Exists()) state_->file->Delete();
         state_->file->Create(false);
         // Replace the buffered stream first: it hands its bytes to the platform stream below it.
@@ -116,6 +120,8 @@ void TwoLameEncoder::ReleaseStreams() {
 }
 
 void TwoLameEncoder::WriteEncodedBytes(size_t byteCount) {
+    // Reopened only when bytes arrive, and placed at the end: no stream is held between
+    // selectors 17 and 18, and nothing already in the file is written over.
     if (!state_->bufferedStream) {
         const uint64_t size = state_->file->Size(0);
         state_->platformStream = std::make_unique<OPlatformByteStream>(*state_->file, kOpenForWriting);
@@ -136,6 +142,7 @@ bool TwoLameEncoder::EncodeBlock(const int16_t* pcm, int32_t frames) {
     return true;
 }
 
+// Raises rather than reports in a destructor, so that a full disk at the last bytes reaches the host.
 bool TwoLameEncoder::Finish() {
     GrowTo(state_->outputBuffer, kMinimumOutputBuffer);
     const int result = TwoLameLibrary::Functions().twolame_encode_flush(
@@ -147,15 +154,16 @@ bool TwoLameEncoder::Finish() {
 
 std::unique_ptr<TwoLameEncoder> CreateWriter(const tsacore::UString& path, int32_t sampleRate, int32_t channels,
                                              const EncoderSettings& settings, int32_t& errorCode) {
-    errorCode = 0;
+    errorCode = kWriterOK;
     auto writer = std::make_unique<TwoLameEncoder>();
+    // The file first, then the encoder: the empty file stays when the settings are refused.
     if (!writer->OpenOutputFile(path)) {
-        errorCode = 2;
+        errorCode = kWriterFileNotCreated;
         return nullptr;
     }
     if (!writer->Configure(sampleRate, channels, settings)) {
-        errorCode = 1;
-        return nullptr; // the empty file stays
+        errorCode = kWriterSettingsRefused;
+        return nullptr;
     }
     return writer;
 }

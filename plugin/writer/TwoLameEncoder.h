@@ -67,15 +67,20 @@ public:
     bool Finish();
 
     int32_t NumChannels() const { return state_->numChannels; }
-    const TwoLameEncoderState& State() const { return *state_; }
 
 private:
     std::unique_ptr<TwoLameEncoderState> state_;
 };
 
-// A configured writer with an empty, closed-or-open file at path, or null with errorCode set:
-// 2 when the file could not be created, 1 when TwoLAME refused the settings (the empty file
-// then stays on disk).
+// The number that the failure message "Error @0 creating file @1" shows.
+enum WriterError : int32_t {
+    kWriterOK = 0,
+    kWriterSettingsRefused = 1, // TwoLAME refused the settings; the empty file stays on disk
+    kWriterFileNotCreated = 2,  // the framework could not delete or create the file
+};
+
+// A configured writer with an empty file at path whose streams are still open, or null with
+// errorCode set.
 std::unique_ptr<TwoLameEncoder> CreateWriter(const tsacore::UString& path, int32_t sampleRate, int32_t channels,
                                              const EncoderSettings& settings, int32_t& errorCode);
 } // namespace sova

@@ -43,7 +43,8 @@ int32_t SovaMp2Interface::OpenForWrite(sova::sdk::HostWriteOpenRequest* request,
         if (hostContext) hostContext->ShowMessage(message.c_str());
         return sova::sdk::kResultFailed;
     }
-    // The new file stays empty and closed until the first encoded bytes arrive.
+    // Streams made by OpenOutputFile and released here: the new file is empty and closed
+    // between selectors 17 and 18, and no stream is held while the host owns the writer.
     created->ReleaseStreams();
     created.release(); // the host owns it from TakeWriteHandle until selector 19
     return sova::sdk::kResultOK;

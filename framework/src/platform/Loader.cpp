@@ -3,14 +3,10 @@
 #include <platform/Loader.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <set>
-#include <sstream>
 
 #include <dlfcn.h>
-#include <glob.h>
 #include <link.h>
 #include <sys/stat.h>
 
@@ -39,59 +35,20 @@ bool Present(const std::string& path)
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-void AddFolders(std::vector<std::string>& folders, const std::string& list, char separator)
+// The file the dynamic linker itself picks for a bare name (LD_LIBRARY_PATH, run paths, its
+// cache, its default folders for this architecture), asked in a namespace of its own so that
+// a library of that name loaded already cannot answer instead.
+std::string FindAsTheSystemWould(const std::string& name)
 {
-    std::stringstream stream(list);
-    std::string folder;
-    while (std::getline(stream, folder, separator)) {
-        if (!folder.empty())
-            folders.push_back(folder);
-    }
-}
-
-// The folders of a dynamic-linker configuration file, following its "include" lines.
-void AddConfiguredFolders(std::vector<std::string>& folders, const std::string& path, int depth)
-{
-    std::ifstream in(path);
-    std::string line;
-    while (depth < 8 && std::getline(in, line)) {
-        line = line.substr(0, line.find('#'));
-        std::stringstream words(line);
-        std::string word;
-        if (!(words >> word))
-            continue;
-        if (word == "include") {
-            std::string pattern;
-            while (words >> pattern) {
-                glob_t matches{};
-                if (::glob(pattern.c_str(), 0, nullptr, &matches) == 0) {
-                    for (size_t i = 0; i < matches.gl_pathc; ++i)
-                        AddConfiguredFolders(folders, matches.gl_pathv[i], depth + 1);
-                }
-                ::globfree(&matches);
-            }
-        } else {
-            folders.push_back(word);
-        }
-    }
-}
-
-// Where the dynamic linker looks for a bare name, in its order (without the caller's run
-// paths): LD_LIBRARY_PATH, the configured folders, the default ones.
-std::string FindInSystemFolders(const std::string& name)
-{
-    std::vector<std::string> folders;
-    if (const char* environment = std::getenv("LD_LIBRARY_PATH"))
-        AddFolders(folders, environment, ':');
-    AddConfiguredFolders(folders, "/etc/ld.so.conf", 0);
-    AddFolders(folders, "/lib/x86_64-linux-gnu:/usr/lib/x86_64-linux-gnu:/lib64:/usr/lib64:/lib:/usr/lib", ':');
-    for (const std::string& folder : folders) {
-        const std::string candidate = folder + "/" + name;
-        struct stat info {};
-        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-            return candidate;
-    }
-    return {};
+    void* probe = ::dlmopen(LM_ID_NEWLM, name.c_str(), RTLD_LAZY | RTLD_LOCAL);
+    if (probe == nullptr)
+        return {};
+    struct link_map* map = nullptr;
+    std::string path;
+    if (::dlinfo(probe, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr)
+        path = map->l_name;
+    ::dlclose(probe);
+    return path;
 }
 
 std::string Lowercase(std::string text)
@@ -176,7 +133,7 @@ ModuleHandle LoadMapped(const std::string& mapped)
         if (loadedFromFolders.count(loadedPath) == 0)
             return loaded;
         ::dlclose(loaded);
-        const std::string systemPath = FindInSystemFolders(mapped);
+        const std::string systemPath = FindAsTheSystemWould(mapped);
         if (systemPath.empty()) {
             lastLoadError = mapped + ": not found in the system's folders";
             return nullptr;

@@ -9,6 +9,13 @@
 #include <sova/HostRequest.h>
 
 namespace sova::sdk {
+// What SetChannelType says a channel is.
+enum ChannelType : int32_t {
+    kChannelTypeOther = 0,
+    kChannelTypeStereoLeft = 100,
+    kChannelTypeStereoRight = 101,
+};
+
 struct HostAudioFormat : HostRequest {
     virtual int32_t GetSampleRate() = 0;                          // 2: Hz
     virtual void SetSampleRate(int32_t hz) = 0;                   // 3
@@ -17,7 +24,7 @@ struct HostAudioFormat : HostRequest {
     virtual int32_t GetChannelCount() = 0;                        // 6
     virtual void SetChannelCount(int32_t count) = 0;              // 7
     virtual int32_t GetChannelType(int32_t channel) = 0;          // 8
-    virtual void SetChannelType(int32_t channel, int32_t type) = 0; // 9: 100/101 = left/right of stereo, 0 otherwise
+    virtual void SetChannelType(int32_t channel, int32_t type) = 0; // 9: a ChannelType
     virtual void Reserved10() {} // 10
     virtual void Reserved11() {} // 11
     virtual void Reserved12() {} // 12

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Where `cmake --install` and the Debian packages put things. On a multiarch system libraries go
 # to lib/<multiarch> whatever the prefix, as Debian's own packages do, so a --prefix tree and the
 # .debs share one layout. A value GNUInstallDirs chose itself (Qt's package includes it before

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Two Debian packages, made by CPack from what `cmake --install` installs:
 #   sovamp2_<version>_<arch>.deb      the runtime: the module, its framework library, sova-host
 #                                     and its man page (install component "runtime", the default)

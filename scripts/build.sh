@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Configures (once) and builds a tree incrementally.
 #   build.sh            the main build in build/ (g++)
 #   build.sh sanitize   ASan+UBSan build with the fuzz targets in build-sanitize/ (clang)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The main job, end to end: real audio through the plug-in both ways.
 #  1. start the module and show what it binds and registers;
 #  2. make a stereo WAV, show a save-format negotiation, encode the WAV to MP2 through the module;

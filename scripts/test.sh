@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds what is missing and runs the whole test suite twice: in the main build (g++), then
 # in the AddressSanitizer + UndefinedBehaviorSanitizer build (clang), which adds short fuzz runs.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How fast ConvertToInt16 turns one second of stereo host audio into interleaved 16-bit, per
 // sample format code, and what one call through SovaInterface costs (selector 13, a full
 // Dispatch with its message-sink call and three host calls).

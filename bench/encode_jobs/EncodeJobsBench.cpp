@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host encode --jobs, run on demand:
 //   encode_jobs_bench [--minutes 10] [--repeat 1]
 // 1. A stereo 44100 Hz file of --minutes encoded at 192 kbit/s with --jobs 1, 2 and the number

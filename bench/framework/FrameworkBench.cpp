@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes encoder-sized blocks to a temporary file straight through the platform stream and
 // through the buffered stream the writer uses, and times a disabled trace site's check.
 #include <algorithm>

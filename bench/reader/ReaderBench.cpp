@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decoding speed and peak memory of the reader, against a direct libmpg123 loop and the mpg123
 // program. Not a test: run it on demand.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Encoding speed of the writer, run on demand:
 //   writer_bench [--minutes 10] [--repeat 3] [--batch-seconds 120]
 // 1. A stereo 44100 Hz recording at 192 kbit/s through SovaInterface (selectors 14, 17, 18

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // minimal-host: a Sova host written from the SDK headers alone.
 //   minimal-host MODULE FILE             describe an MPEG audio file and decode it to the end
 //   minimal-host MODULE IN.wav OUT.mp2   save a 16-bit PCM WAV as MP2 (module defaults: 192 kbit/s)

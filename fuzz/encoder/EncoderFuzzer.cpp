@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the encoder's configuration through the module's entry, as a host saves a file: a
 // settings text, a sample rate and a channel count open a writer (selector 17), a few blocks
 // are encoded (selector 18) and the writer is finished (selector 19). Settings that TwoLAME

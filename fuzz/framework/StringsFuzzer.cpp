@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the text conversions. The bytes are read both as UTF-8 and as UTF-16 code units:
 // - UTF-8 decoding never yields a lone surrogate, and valid text survives a round trip;
 // - UTF-16 text without lone surrogates survives a round trip through UTF-8, and a broken

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes what sova-host reads from untrusted files and command lines, on arbitrary bytes:
 // - the frame-header walk stays inside the bytes, accounts for each of them once and reports only
 //   what a header can hold;

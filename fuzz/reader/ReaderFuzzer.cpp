@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the reader with arbitrary files: the bytes are written to a file and read through the
 // module's entry (selectors 5, 6, 7 to the end, 12), as a host would. The reader must answer
 // with its result codes, deliver no more frames than asked for, report a length equal to what

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # A short reader fuzz run: run_reader_fuzz.sh FUZZER RUNS [LIBFUZZER OPTION...]. Seeds are a few
 # small MPEG audio files made by the reference encoders, in a folder of its own that is removed
 # at the end (so the fuzzer runs as a child, not through exec, which would drop the trap).

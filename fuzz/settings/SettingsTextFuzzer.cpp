@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzes the settings-text parser: any bytes, read as UTF-16 code units, parse into a property
 // map and a settings record; serialising and parsing again must give the same map and record.
 #include <cstddef>

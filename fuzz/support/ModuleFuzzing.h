@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the fuzz targets that drive the module through SovaInterface share: the check that keeps
 // a failing input, and a scratch file for the module to read or write.
 #pragma once

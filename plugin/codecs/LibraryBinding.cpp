@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codecs/LibraryBinding.h"
 
 #include <tsacore/utility/StringConversion.h>

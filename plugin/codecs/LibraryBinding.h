@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the two codec bindings share: loading a library under its name or its alternate,
 // looking its entry points up, and freeing it. Each binding keeps its own handle, table and
 // bound flag, and its own rules for them.

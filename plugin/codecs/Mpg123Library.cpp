@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codecs/Mpg123Library.h"
 
 #include "codecs/LibraryBinding.h"

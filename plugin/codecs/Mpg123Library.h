@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The libmpg123 binding: the decoder library is loaded at run time by file name (never
 // linked), its entry points are looked up by name, and it counts as bound only when every
 // one of them was found. Module-wide state; all operations are static. Once bound it stays

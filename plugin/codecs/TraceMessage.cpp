@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codecs/TraceMessage.h"
 
 #include <sstream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The module's diagnostic lines: channel "VeLog.Plug-in.SovaMp2", level 5, one line per call,
 // "<thread id> <channel> <level> message\r\n". Every place that writes a line owns a TraceSite
 // that caches whether the channel is wanted; the host is asked again only after its trace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TwoLAME binding: loaded at run time by file name (never linked), entry points looked up
 // by name. Binding traces the library's version and home page; get_twolame_version is needed,
 // get_twolame_url optional, twolame_print_config and twolame_set_verbosity ignored, the other

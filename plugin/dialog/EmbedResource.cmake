@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # cmake -DINPUT=file -DOUTPUT=file.cpp -DTYPE=XML -DNAME=FORMATOPTIONS -P EmbedResource.cmake
 # Writes a source file holding the bytes of INPUT and the module's exported resource table
 # (exported because the framework library finds it by name with dlsym on the module's handle).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Embeds the dialog layout in the module: FormatOptions.xml becomes the resource "FORMATOPTIONS"
 # of type "XML" in the exported table SovaModuleResources. Included from plugin/CMakeLists.txt.
 set(SOVA_DIALOG_LAYOUT ${CMAKE_CURRENT_LIST_DIR}/FormatOptions.xml)

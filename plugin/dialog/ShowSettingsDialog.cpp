@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Selector 15: the encoder settings dialog for a save format.
 #include "dialog/SovaMp2SettingsDialog.h"
 #include "host/HostText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dialog/SovaMp2SettingsDialog.h"
 
 #include <hub/app/App.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The modal dialog in which the user edits the encoder settings of an MP2 save format. It is
 // built from the layout the module carries ("FormatOptions"), edits a copy of the caller's
 // settings and writes them back only when the user confirms with OK.

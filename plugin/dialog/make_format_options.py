@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes FormatOptions.xml, the node archive of the MP2 settings dialog.
 
 Run it after changing the tree below: python3 make_format_options.py > FormatOptions.xml

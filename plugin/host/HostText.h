@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Texts the host hands over (paths, settings texts): copied at once, a null text read as empty.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "interface/SovaMp2Interface.h"
 
 // 16-bit stereo at 44100 Hz.

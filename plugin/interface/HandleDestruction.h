@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The definition behind DestroyHandleObject. Include it in exactly one source file, where the
 // handle classes are complete, and instantiate it there for each of them:
 //     template void DestroyHandleObject<MyReader>(MyReader*);

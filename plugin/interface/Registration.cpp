@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Selector 0 (the plug-in's identity and its one format) and selector 14 (save-format
 // negotiation).
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "interface/SampleConversion.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One channel of host samples to 16-bit signed PCM, written with a stride so that calling it
 // once per channel fills an interleaved buffer.
 #pragma once

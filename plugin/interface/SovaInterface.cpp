@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The module's only export.
 #include "interface/HandleDestruction.h"
 #include "interface/SovaMp2Interface.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The interface object behind SovaInterface: twenty virtual operations, each with a default,
 // and Dispatch, which checks a selector's arguments, reads what it needs from the request and
 // calls the matching operation. A plug-in derives from it and overrides what it implements.

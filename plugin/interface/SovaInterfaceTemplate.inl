@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dispatch and the sample converter of SovaInterfaceTemplate.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The MP2 plug-in's interface object: the operations it implements. Each body lives with its
 // subsystem (start-up in interface/, reading in reader/, writing in writer/, the dialog in dialog/).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The layer between the shared template and a concrete plug-in; it adds only its destructor.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up binds the codec libraries, libmpg123 first; shut-down releases TwoLAME and the
 // module resources. libmpg123 stays bound for the life of the process.
 #include "Common/Module/private/win/Module_WIN.h"

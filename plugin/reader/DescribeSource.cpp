@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one-line description of an opened stream, such as
 // "MPEG-1 Audio Layer II, 192 kbps CBR (Joint Stereo)", every piece localisable.
 #include "reader/Reader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening, priming and reading an MPEG audio stream through the libmpg123 binding.
 #include "reader/Reader.h"
 

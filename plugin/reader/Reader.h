@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova::mpg123::Reader: one MPEG audio file opened with libmpg123, decoded to interleaved
 // 32-bit float samples and handed out to the host one buffer per channel, exactly as many
 // frames as it asks for. The host owns a reader as a ReadHandle from OpenForRead until

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reading selectors of the MP2 plug-in: open a file (5), report its format (6) and
 // deliver its samples (7). Closing (12) is the template's: it destroys the reader.
 #include <array>

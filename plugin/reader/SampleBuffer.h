@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A growable byte array for decoded samples that have not been delivered yet. Growing leaves
 // the new bytes uninitialised (they are scratch space for the next decoder read); the
 // capacity only ever rises, so a reader settles on one allocation after its first calls.

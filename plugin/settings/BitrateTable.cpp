@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/BitrateTable.h"
 
 #include <algorithm>

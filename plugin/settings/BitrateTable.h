@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The MPEG Audio Layer II bitrate table and the lookups that tie bitrates to sample rates.
 #pragma once
 

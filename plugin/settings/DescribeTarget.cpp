@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/DescribeTarget.h"
 
 #include <tsacore/config/Localizer.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The words for a save format: the one-line form (MPEG version and bitrate) for the writer,
 // the multi-line form (adding channel mode with sample rate, and the header flags) for the
 // save-format negotiation. Localised through the host's localiser.

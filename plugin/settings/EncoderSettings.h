@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The encoder settings record and its one-line text form. The host stores only the text;
 // every operation that needs settings parses the text into a fresh record, and writes the
 // record back with ToText when it changed it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/PropertyMap.h"
 
 #include <tsacore/config/Error.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The key/value container behind the settings text: one map of integers and one of strings,
 // both ordered by UTF-16 code unit. Inserting a key that is already present keeps the value
 // stored first.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "writer/TwoLameEncoder.h"
 
 #include <algorithm>

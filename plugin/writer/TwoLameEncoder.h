@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The writer behind a WriteHandle: one TwoLAME options handle, the output file with its
 // streams, and the buffer that receives encoded MP2 frames.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Selectors 17, 18 and 19: open the output file with a configured encoder, encode blocks of
 // host samples into it, and finish it.
 #include <memory>

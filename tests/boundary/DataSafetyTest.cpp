@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a host built on the protocol headers alone learns when saving goes wrong: a disk that
 // fills while the file is finished, settings texts the host leaves null, and settings that
 // TwoLAME takes but cannot encode with.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dispatch through SovaInterface, with host objects that log every call made on them: the real
 // SovaMp2.sova, and a probe module on the same interface template.
 #include <gtest/gtest.h>

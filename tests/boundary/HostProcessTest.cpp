@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host as a user runs it: a separate process, its output and exit status.
 #include <gtest/gtest.h>
 #include <sys/wait.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A module on the same interface template as SovaMp2 whose operations only log how Dispatch
 // called them and return a result the test chooses, so a test can see the values Dispatch
 // passes on and steer it down paths the real module's defaults never take (a dialog that ran,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Host objects that log every call made on them as "Name(args)", and a loader for a module's
 // SovaInterface. Built on the protocol headers alone, so the tests see a module as a foreign
 // host would. Placeholder positions are overridden too: a call on one shows up as "slotN()".

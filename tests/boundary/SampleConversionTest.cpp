@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ConvertToInt16: host samples of each format code to 16-bit, one channel at a time into an
 // interleaved buffer.
 #include <gtest/gtest.h>

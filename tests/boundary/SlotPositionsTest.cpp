@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plug-in calls host operations by their position in the table of virtual operations, so
 // each protocol class must put every operation at its documented position.
 #include <gtest/gtest.h>

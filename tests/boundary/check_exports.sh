@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The module's dynamic symbol table may define SovaInterface as its only function of ours; the
 # rest must be the C++ library's or the loader's. SovaModuleResources is the one data symbol.
 set -euo pipefail

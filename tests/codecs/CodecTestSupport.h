@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared by the codec tests: offering codec folders to the loader, catching trace lines, and
 // the lines the bindings write.
 #pragma once

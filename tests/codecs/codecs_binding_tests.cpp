@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The codec bindings inside the module's objects: alternates, presence rules, trace lines, the
 // guarded decoder calls, and the module-support unit. One process per test (module-wide state).
 #include <dlfcn.h>

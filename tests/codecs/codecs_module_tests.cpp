@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built module as a host sees it: start-up, shut-down and registration driving the codec
 // bindings and the module resources, through SovaInterface only. One process per test, so each
 // loads the module (and the codec libraries) for the first time.

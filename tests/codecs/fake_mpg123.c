@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* A stand-in for libmpg123 with every entry point the module looks up, built once per fault
  * to provoke: OMIT_GETPARAM leaves mpg123_getparam out. The decoder calls do nothing useful;
  * the fake_* globals let a test steer them and see how often they ran. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* A stand-in for libtwolame with every entry point the module looks up, built once per fault
  * to provoke: OMIT_<name> leaves that entry point out, EMPTY_VERSION makes the version text
  * empty. It encodes nothing. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings dialog's rules, exercised the way a user meets them: through the module's
 // selector 15, with clicks, choices and typing on the dialog's widgets.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "DialogHarness.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the module's settings dialog (selector 15) the way a host does, with a person stood in
 // by a function that clicks, chooses and types through the dialog's real widgets.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The layout the module carries, how the dialog is built from it, and what happens when it
 // lacks a control the dialog needs.
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every label of the dialog shows its whole text at full size, Advanced section open, on a
 // plain screen and on one scaled by two (ctest runs this file a second time with
 // QT_SCALE_FACTOR=2), with the DejaVu faces the packages bring. A picture of each is kept in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The toolkit's promises the dialog relies on, checked on a small archive of its own.
 #include <cstdlib>
 

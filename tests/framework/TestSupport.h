@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers of the framework tests: a temporary folder, whole-file reads and writes, and the errno
 // of a raised file_exception.
 #pragma once

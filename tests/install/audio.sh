@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the install tests: make_audio DIR writes DIR/tone.wav (2 s, 16-bit stereo, 44100 Hz,
 # by ffmpeg) and DIR/tone.mp2 (the same at 192 kbit/s, by twolame).
 make_audio() {

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # cmake --install into a temporary prefix, then use the tree as host authors and users do:
 #  1. the layout, the framework's SONAME and the relative RUNPATHs;
 #  2. examples/minimal-host built against it with find_package(SovaSdk) and with pkg-config,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host info and decode as a user runs them: what a file is in plain terms and in JSON,
 // refusals in words, and damage found by reading a stream to its end through the module.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reader over a stand-in libmpg123 (fake_mpg123_stream.c) whose files describe the stream
 // it pretends to decode: what real files cannot show, such as unknown versions and layers,
 // bitrate modes, streams without a bitrate, an unmeasured length, and decoder errors.

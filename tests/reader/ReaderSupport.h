@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the reader tests share: real MPEG files made at test time by the reference encoders
 // (twolame, ffmpeg) in a folder of this process's own, their decoding by `mpg123 -e f32 -s`,
 // and the built module driven through SovaInterface with the reference host's read session.

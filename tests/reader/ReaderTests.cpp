@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading real MPEG files through the built module (in-process, through SovaInterface) and
 // through the sova-host process, against what the mpg123 program decodes.
 #include <sys/wait.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* A stand-in libmpg123 whose "files" are descriptions of a stream, for the reader's cases that
  * real files cannot produce: unknown versions, layers and bitrate modes, no bitrate, a channel
  * mode outside the four, an unmeasured length, decoder errors while priming or reading.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A module stamped with an SDK version one ahead of this tree's in the part that AHEAD_MAJOR,
 // AHEAD_MINOR or AHEAD_PATCH names. Its entry point fails every call.
 #include <sova/SovaInterface.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SDK version note: the built module carries this tree's version, and the reference host
 // refuses a module whose version it cannot drive, before calling it.
 #include <dlfcn.h>

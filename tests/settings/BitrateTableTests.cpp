@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Layer II bitrate table and its lookups.
 #include <climits>
 

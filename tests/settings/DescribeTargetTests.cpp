@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The words for a save format, in both forms, with and without translations.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host register and conform, run as the separate processes people use.
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A host that drives the built module through SovaInterface, with the reference host's objects.
 #pragma once
 

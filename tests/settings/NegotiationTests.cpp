@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Save-format negotiation (selector 14) through the module's export.
 #include "HostFixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Registration (selector 0) through the module's export, with the real codec libraries.
 #include <tsacore/config/Localizer.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings record, its text form and the property map behind it.
 #include <bit>
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // convert on folders: every file that encode reads is taken (WAV, FLAC, AIFF, MP3, MP2, Ogg
 // Vorbis, Opus), the rest is listed with the reason, audio that cannot be read here (M4A) with
 // the ffmpeg pipe that encodes it; what is on disk afterwards.

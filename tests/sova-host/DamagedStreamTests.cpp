@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Damage that sova-host must never miss, on a fixed set of files made at test time from real
 // encoders' output (twolame, ffmpeg's mp2 and libmp3lame): header bit flips, inserted garbage,
 // cuts, truncation, junk around the frames, and streams whose rate, channels, version or layer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host's data safety, as a user meets it: every signal that ends it, a closed pipe, a file
 // size limit and a killed convert leave no file anywhere (output folder and $TMPDIR); what a
 // kill -9 leaves is named by the next run and removed by `clean`, never a running run's; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What sova-host decides to write before the module sees anything: the Layer II table, the plan
 // for rate, channels, bitrate and mode, and the downmix weights.
 #include <cmath>

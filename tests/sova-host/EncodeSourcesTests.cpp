@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host encode on the sources users have and the mistakes they make: 5.1 and mono sources,
 // empty, cut-short and broken files, names of other formats, and values the writer cannot use.
 // Each case checks what is on disk afterwards and what the user was told.

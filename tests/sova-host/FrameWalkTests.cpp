@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame walk on bytes in memory: the frame visitor's contract (each audio frame once, in
 // order, with exactly its bytes: what a per-frame check such as a CRC builds on), and inputs that
 // files rarely hold but a walk must survive.

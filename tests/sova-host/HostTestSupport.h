@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the sova-host process tests share: sova-host run with the built module and no display,
 // audio made by ffmpeg, and what is left on disk afterwards.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // encode --jobs: the segments' joined frames are byte for byte the serial encode's over the
 // settings that shape a frame (every psychoacoustic model and mode, CRC, energy, padding at the
 // MPEG-1 and LSF rates, mono, a float source, a resampled one); short files take one job; a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reference matrix: sova-host encode on sources in every sample format, at the six MPEG
 // rates, with every bitrate Layer II allows there, mono and stereo. Each output's every frame
 // header must say the rate, bitrate and mode asked for; a 16-bit source that needs no conversion

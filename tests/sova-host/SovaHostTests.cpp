@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host run as a user runs it, on real files made by ffmpeg: what is left on disk after
 // each command (inputs intact, no temporary file, existing outputs kept), its exit status and
 // messages, and what the MP2 files it writes are, read back with libmpg123.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Loaded with LD_PRELOAD into sova-host by the tests: records every fsync and rename, in the
  * order made, one line each in the file named by SOVA_SYNC_LOG ("fsync PATH", "rename FROM TO"),
  * then does the real call. */

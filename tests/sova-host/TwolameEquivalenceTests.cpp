@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The README's table of twolame and sova-host commands that write the same file, proved row by
 // row: both programs run on the same 16-bit WAV (stereo and mono, at an MPEG-1 and an MPEG-2 LSF
 // rate) and their MP2 files compared byte for byte.

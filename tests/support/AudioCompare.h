@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Audio that tests make and compare: a test signal written in any libsndfile format, audio read
 // back as doubles, MPEG audio decoded with libmpg123 (with every frame's header), levels, and
 // the correlation of two signals after finding the delay between them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Child processes for the tests: sova-host and the reference tools, run as a user runs them,
 // with what they wrote on stdout and stderr and how they ended.
 #pragma once

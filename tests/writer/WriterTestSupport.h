@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the writer tests (and the writer benchmark) share: generated audio and WAV files, child
 // processes, MPEG frame headers, and a host driving the real module with the save sequence
 // 13, 14, 17, 18..., 19.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real module saving through SovaInterface, and sova-host encode/convert as processes,
 // compared with the twolame program and checked with mpg123.
 #include <signal.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each sova-host subcommand registers itself on the application. A command's callback sets
 // options.exitCode (0 on success).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The options of `encode` (and `convert`, which hands them on to one `encode` per file): how they
 // read on the command line, and how they are written back for a child.
 #include <algorithm>

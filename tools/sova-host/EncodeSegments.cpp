@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "EncodeSegments.h"
 
 #include <fcntl.h>

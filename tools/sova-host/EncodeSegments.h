@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // encode --jobs: the file cut into segments (host/SegmentPlan.h), each encoded by the module in a
 // child process of its own, and the kept frames joined into the output, byte for byte the
 // frames of the serial encode.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HostModule.h"
 
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A loaded plug-in module and the host-wide settings every command shares.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Plain host objects over real data: what sova-host (and tests that want a real host)
 // hand to the module. Depends on the sdk and the framework's string conversions. Fields are public: a host fills them in
 // before a call and reads them after.

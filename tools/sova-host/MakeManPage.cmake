@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # cmake -DHELP2MAN=... -DPROGRAM=... -DBUILT_MODULE=... -DINSTALLED_MODULE=... -DINCLUDE=...
 #       -DOUTPUT=....1.gz -P MakeManPage.cmake
 # Runs help2man on the built sova-host: the global options from --help, then a COMMANDS section

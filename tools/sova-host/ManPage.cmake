@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # sova-host.1.gz, written by help2man from the built program's --help (global options, then
 # each command's from `sova-host COMMAND --help`) and --version. Without
 # help2man the page is neither built nor installed.

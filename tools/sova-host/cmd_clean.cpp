@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host clean FOLDER...: removes what sova-host runs that were killed (kill -9, a crash, a
 // power cut) left in these folders: their private folders with the unfinished file inside.
 // A running sova-host's files are never touched.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host conform: proposes a save format (selector 14) and shows what the module made of it.
 #include <optional>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host convert FILE...: saves many audio files as MP2, each in its own `sova-host encode`
 // process (so each has its own module instance and writer), up to --jobs at a time. A file
 // that fails does not stop the others; a summary follows at the end. A signal that ends

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host decode IN OUT: decodes IN through the module and writes what it delivers to OUT,
 // chosen by OUT's extension: ".wav" WAV (32-bit float unless --bits 16 or 24), ".aif"/".aiff"
 // AIFF and ".flac" FLAC (24-bit unless --bits 16; AIFF also float with --bits 32), ".raw"/".f32"

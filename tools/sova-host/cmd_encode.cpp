@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host encode IN OUT.mp2: saves an audio file through the module the way an audio editor
 // does: selectors 0 and 1 start the module, 13 proposes a format, 14 negotiates it, 17 opens
 // the output, 18 takes each block of samples, 19 finishes, 2 shuts the module down. What is

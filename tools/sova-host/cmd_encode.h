@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The encoder options of `encode`, shared with `convert`, which hands them on to one
 // `encode` process per file.
 #pragma once

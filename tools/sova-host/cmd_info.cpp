@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host info FILE...: opens each file through the module and says what it is in plain
 // terms (or, with --json, one JSON object a line for scripts); --verify reads each stream to its
 // end through the module for its exact length, and compares it and the decoder's failures with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host preferred: the format the module would rather be handed for saving (selector 13).
 #include <fmt/core.h>
 

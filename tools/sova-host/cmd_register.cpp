@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host register: what the module registers at selector 0 (identity and formats).
 #include <fmt/core.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host settings: shows the plug-in's encoder settings dialog (selector 15) over a host
 // window and prints the settings text the user confirmed. Exit status 0 after OK, 1 after
 // Cancel, 2 on failure. With --png it takes a picture of the open dialog instead, then cancels.

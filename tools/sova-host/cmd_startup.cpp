@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host startup: drives the module's lifetime selectors -- by default 0 (registration,
 // which also starts the plug-in), 1 (start-up) and 2 (shut-down) -- and prints each result,
 // what the module registered, and which module resources are alive afterwards. With --trace

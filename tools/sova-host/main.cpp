@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sova-host: a reference host that loads a Sova plug-in module and drives it the way an
 // audio editor would.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stand-in for the Windows loader calls. Windows file names are mapped onto this platform's
 // libraries ("libmpg123.dll" -> "libmpg123.so", "libmpg123-0.dll" -> "libmpg123.so.0",
 // "twolame.dll" -> "libtwolame.so", "twolameD.dll" -> "libtwolame.so.0"; any other "X.dll"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Images for dialogs, found through a module's resource manager.
 #pragma once
 

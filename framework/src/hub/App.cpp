@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application shell over Qt: one application object per process and its workspace.
 #include <hub/app/App.h>
 

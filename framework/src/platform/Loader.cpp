@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The loader stand-in: Windows library names mapped to this platform's, looked for in the
 // host's folders first and then through the dynamic linker's own search.
 #include <platform/Loader.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <tsacore/debug/Contract.h>
 
 #include <fstream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <tsacore/config/Error.h>
 
 #include <tsacore/config/Localizer.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The localiser: a table from "$$$/..." keys to translated texts, filled by the host.
 #include <tsacore/config/Localizer.h>
 

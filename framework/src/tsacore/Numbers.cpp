@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <tsacore/utility/Numbers.h>
 
 #include <limits>

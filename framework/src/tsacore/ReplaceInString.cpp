@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <tsacore/utility/ReplaceInString.h>
 
 namespace tsacore::utility {

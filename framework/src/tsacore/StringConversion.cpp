@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // UTF-16 <-> UTF-8 conversions. Anything that cannot be decoded becomes U+FFFD.
 #include <tsacore/utility/StringConversion.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <tsacore/threads/Thread.h>
 
 #include <sys/syscall.h>

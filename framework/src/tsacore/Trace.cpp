@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Trace configuration and statistics. Configuration sits behind a mutex; the counters are
 // atomic.
 #include <tsacore/debug/Trace.h>

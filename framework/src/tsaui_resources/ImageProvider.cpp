@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <uit/ImageProvider.h>
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The resource manager over a loaded module: resources are found through the module's
 // "SovaModuleResources" table.
 #include <tsaui/utility/OS_ResourceManager.h>

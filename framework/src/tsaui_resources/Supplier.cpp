@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drawing supplier: dialogs here draw through Qt, so the supplier only stands for the
 // toolkit's drawing source and keeps count of itself.
 #include <tsaui/drawbot/Supplier.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "QtSupport.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The node archive: a prop.map XML text read into nested property lists, and the readers of
 // the values a node keeps in it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Driving dialogs as a user would: real mouse and key events sent to the nodes' widgets.
 #include <tsaui/ui/UI_Automation.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dialogs: a modal window, and one built from a node archive in the module's resources.
 #include <tsaui/ui/UI_Dialog.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Widens an archived layout so that no label is cut, the way an auto-layout engine sizes a
 // column to its widest label; every other archived position stays.
 #pragma once

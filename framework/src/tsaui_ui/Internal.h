@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the dialog code takes from the automation side.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Turns archived nodes into toolkit nodes, each backed by its Qt widget.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The toolkit's nodes and controls over Qt widgets.
 #include <algorithm>
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Qt widgets of this toolkit's own, for controls that Qt has no exact match for.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Objects the plug-in creates and the host owns between an open and its close selector.
 // To the host they are opaque pointers: it stores them and passes them back as `handle`.
 #pragma once

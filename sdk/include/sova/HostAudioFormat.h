@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An audio format: the request of selectors 6 and 13, and what GetFormat returns on the
 // conform, dialog, write-open and write requests. Texts returned by the host are read or
 // copied by the plug-in before its next call on the object; texts passed in are valid

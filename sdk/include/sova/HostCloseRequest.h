@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Request of selector 19: finish the file. The two values are passed on and not used.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Request of selector 14: the plug-in adjusts a proposed save format in place.
 #pragma once
 

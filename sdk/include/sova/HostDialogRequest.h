@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Request of selector 15: show the encoder settings dialog for a format.
 #pragma once
 

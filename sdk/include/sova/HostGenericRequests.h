@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the plug-in reads from the requests of selectors 4, 8 and 10, which it does not
 // otherwise support (the defaults answer -3).
 #pragma once

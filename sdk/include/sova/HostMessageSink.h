@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the plug-in shows a message to the user (only the writer's open failure uses it).
 #pragma once
 

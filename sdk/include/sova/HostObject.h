@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Base of every host object the plug-in calls. The plug-in calls host operations by their
 // position in the table of virtual operations, so every class here lists its operations in
 // slot order, fills unused positions with Reserved placeholders, and declares no virtual

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Request of selector 5: open a file for reading.
 #pragma once
 

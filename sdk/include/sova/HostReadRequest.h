@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Request of selector 7: decode the next block into the host's channel buffers.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Request of selector 0: the plug-in registers its identity and its file format.
 #pragma once
 

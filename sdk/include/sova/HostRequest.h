@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Position 1 of every request for which the plug-in keeps a message sink
 // (selectors 3, 4, 5, 6, 13, 14, 15, 17, 18, 19).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Request of selector 17: create the output file and the writer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Request of selector 18: one block of the host's samples to encode.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // For hosts: the SDK version a loaded module was built with, read from its "Sova" note (see
 // VersionNote.h) in the loaded image, before any call into the module. Linux (glibc) only.
 #pragma once

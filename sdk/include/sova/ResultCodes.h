@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Result codes returned by every selector. -5 and -7 are not used.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Layout of the samples in one channel buffer, as exchanged through HostAudioFormat.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Everything a host needs to drive a Sova plug-in module.
 #pragma once
 

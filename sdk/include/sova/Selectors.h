@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Selector numbers understood by SovaInterface. 16 and everything above 19 are unknown (-2).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one entry point a Sova plug-in module exports, and how a host finds it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The version of the protocol these headers describe. CMake reads the three numbers below for
 // the SovaSdk package and sova-sdk.pc, so this is the one place to change them.
 // A host drives a module when both have the same major version and the module's minor version

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // For modules: SOVA_SDK_VERSION_NOTE() records the SDK version the module is built with in an
 // ELF note (owner "Sova", type 1, three 32-bit numbers: major, minor, patch) that a host reads
 // from the loaded module without calling it (see ModuleVersion.h). Use it once, at namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An input audio file read with libsndfile, in interleaved frames at the file's own precision:
 // 16-bit integers for files of 16 bits or fewer, 32-bit float for everything else (24- and 32-bit
 // integers, float, double, and compressed formats such as FLAC, MP3 and Ogg).

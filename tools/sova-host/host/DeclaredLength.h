@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a WAV file's header promises against what the file holds: a file cut short (a copy that
 // stopped, a recorder that crashed) still opens, with fewer samples than its header says.
 #pragma once

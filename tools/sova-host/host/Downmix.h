@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The matrix from a source's channels to the one or two channels of an MP2 file. Two outputs
 // follow ITU-R BS.775: front left and right at 0 dB, centre and surrounds at -3 dB, the LFE
 // dropped. One output is the mean of those two. A mono source is copied to both outputs of a

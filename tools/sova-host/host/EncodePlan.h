@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What an encode writes, decided by sova-host from the source and what the user asked for:
 //  - rate: --rate, else the source's when it is an MPEG rate, else the nearest MPEG rate above it;
 //  - channels: --channels, else what the channel mode needs, else the source's (two at most);

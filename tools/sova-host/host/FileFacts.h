@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What sova-host knows about one input file: what the module reports when it opens it (format,
 // description, the settings that would write it again), what the walk of its frame headers shows,
 // and, when asked, what reading the whole stream through the module showed.

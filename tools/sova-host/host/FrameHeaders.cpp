@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/FrameHeaders.h"
 
 #include <fmt/format.h>

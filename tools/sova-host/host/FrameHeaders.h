@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One MPEG audio frame header (ISO/IEC 11172-3, 13818-3 and MPEG-2.5) as sova-host reads it
 // itself, and the size of an ID3v2 tag in front of the frames. Layer II bitrates come from the
 // Layer II rules; layers I and III keep their rows here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/FrameWalk.h"
 
 #include <fcntl.h>

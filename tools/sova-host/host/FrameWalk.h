@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Walking every frame header of an MPEG audio file, from after its ID3v2 tags to before its end
 // tags (ID3v1, APEv2, Lyrics3v2), with sova-host's own header reader. The walk finds what the
 // headers promise (frames, samples, bitrates) and where the stream breaks that promise: junk

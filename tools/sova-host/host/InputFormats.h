@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which files sova-host reads as audio, judged by the file-name extension: what libsndfile
 // reads here, and the formats people bring that it does not (with the way round them).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Why a path named as an input cannot be read, in the same words for every command.
 #pragma once
 

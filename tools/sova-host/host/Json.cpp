@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/Json.h"
 
 #include <fmt/format.h>

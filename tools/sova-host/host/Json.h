@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One JSON object built field by field, for output that scripts read (one object a line).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rules of MPEG Audio Layer II (ISO/IEC 11172-3 and 13818-3) that sova-host applies itself:
 // the sample rates, the bitrate of each header index, which bitrate each rate and channel mode
 // allow, and the defaults sova-host chooses. One table for the format negotiation, the refusals,

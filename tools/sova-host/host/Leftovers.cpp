@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/Leftovers.h"
 
 #include <dirent.h>

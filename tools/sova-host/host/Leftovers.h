@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Private folders (see TempFile.h) whose process has ended without removing them: what a
 // kill -9, a power cut or a crash leaves. A folder is a leftover only when it belongs to this
 // user, the process named in it is gone and its lock is free; a running sova-host's folder

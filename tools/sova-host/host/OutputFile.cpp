@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/OutputFile.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One output of a command, written in a private folder in the destination folder (TempFile.h)
 // and moved into place, synced to the disk, only when the whole job has succeeded. Before
 // anything is created it refuses a path that is not UTF-8 (the module takes UTF-16 paths,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An MP2 output whose name says it is another format (out.flac, out.wav) would mislead every
 // program that trusts the extension; such names are refused.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A one-line progress bar on stderr ("encoding [#####     ]  50%"), drawn only on a terminal and
 // redrawn only when the percentage moves.
 #pragma once

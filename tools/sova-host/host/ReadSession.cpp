@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/ReadSession.h"
 
 #include <fcntl.h>

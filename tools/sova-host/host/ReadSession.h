@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a file through the module the way an audio editor does: the module is started with
 // selectors 0 and 1 and shut down with selector 2; a file is opened with selector 5, examined
 // with selector 6, read with selector 7 until it answers -9, and closed with selector 12.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a whole stream through the module, telling its end from a decoder failure. The module
 // answers -9 both at the end and when the decoder failed on a damaged stretch; only at the end
 // does it report the exact length first. A -9 without it is a failure: the next call decodes on

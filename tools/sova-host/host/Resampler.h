@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sample-rate conversion of interleaved float frames with libsoxr (high quality), in pieces of a
 // fixed size: memory stays bounded whatever the ratio between the rates.
 #pragma once

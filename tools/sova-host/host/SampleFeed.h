@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The samples an encode hands to the module, block by block, one buffer per channel: the
 // source's own samples when nothing needs converting (16-bit integers for sources of 16 bits or
 // fewer, else 32-bit float), or the source downmixed and resampled in float.

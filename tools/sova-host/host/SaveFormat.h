@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The save format sova-host agrees with the module for one encode: proposed from the plan
 // (selector 13 for the module's base settings, then the plan's rate, channels, bitrate and mode
 // over them) and negotiated with selector 14.

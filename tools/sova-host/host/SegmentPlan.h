@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where a parallel encode cuts a file. Layer II frames carry no bit reservoir, so a segment
 // encoded on its own gives the serial encode's frames once the encoder has seen a few frames
 // before them (kLeadFrames, dropped when the segments are joined: 1 gave the serial bytes for every

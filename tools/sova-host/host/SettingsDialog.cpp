@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/SettingsDialog.h"
 
 #include <exception>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Showing the plug-in's settings dialog (selector 15) over a host window, as an audio editor
 // does before saving. The module must be registered already (selector 0).
 #pragma once

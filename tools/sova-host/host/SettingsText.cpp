@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/SettingsText.h"
 
 #include <algorithm>

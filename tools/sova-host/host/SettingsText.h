@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The entries of a settings text ("Key:type:value;" one after another, type 0 for integers) as
 // the module reads them, and what it would silently ignore, in words.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Values in a settings text that the module would take but could not write a file with (a
 // channel mode 7, a bitrate that is no Layer II bitrate, an ATH that is not a number), checked
 // before the module sees the text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/SignalCleanup.h"
 
 #include <sys/wait.h>

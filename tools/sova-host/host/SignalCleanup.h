@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What happens when a signal would end sova-host: its temporary files go, the child processes
 // it started (convert) are stopped and waited for, and it ends with 128 + the signal. SIGPIPE
 // and SIGXFSZ are ignored, so that a closed pipe or a file-size limit is an error from write()

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Standard input copied to a temporary file, so that libsndfile can seek in any format.
 #pragma once
 

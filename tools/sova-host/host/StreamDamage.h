@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Damage in a stream, from its two readings: the walk of its frame headers (where the stream
 // breaks, what it promises) and the module's decoding (where the decoder failed, what it
 // delivered). Loss is counted against what the headers promise.

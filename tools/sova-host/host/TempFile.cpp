@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/TempFile.h"
 
 #include <fcntl.h>

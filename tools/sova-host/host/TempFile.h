@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Temporary files that never outlive the command. Each lives alone in a private folder
 // "<folder>/.sova-host-<pid>-XXXXXX" (mode 0700, made with mkdtemp), so that no other user or
 // process can swap it for a link, and its short name never makes a long final name too long.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host/Utf8.h"
 
 #include <sova/Utf16.h>

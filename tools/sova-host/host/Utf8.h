@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // UTF-8 checks for what sova-host passes on: paths to the module, text into JSON.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application shell: the application object and its workspace, which supplies the
 // drawing supplier for dialogs. Hosts also open their main window through it.
 #pragma once

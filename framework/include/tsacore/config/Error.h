@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The framework's error, raised by ThrowError and by StringToNumber with flag 1.
 #pragma once
 

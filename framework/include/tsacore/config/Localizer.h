@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The host's localiser. Literals have the form "$$$/key/path=Default text".
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Contract-violation support.
 #pragma once
 

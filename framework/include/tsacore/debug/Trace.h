@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The host's trace facility. Lines are wanted per channel and level; a host turns channels
 // on and off and says where lines go. Every configuration change moves TraceChangeCount.
 #pragma once

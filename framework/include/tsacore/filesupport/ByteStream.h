@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Output byte streams. The table of virtual operations is part of the contract: the
 // destructor takes positions 0 and 1 (this ABI has two entries: the complete-object
 // destructor at 0, the deleting destructor at 1), Write is at 2 and SetPosition at 3. Destroying a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file named by a UTF-16 path (stored as UTF-8 for the system calls).
 #pragma once
 

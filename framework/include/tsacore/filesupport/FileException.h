@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Raised by every failing file operation.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Symbol look-up in a library loaded with platform::LoadLibraryW.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decimal text for signed 32-bit numbers.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fills "@0" to "@9" in a text with up to ten replacement texts, in one left-to-right pass
 // (a replacement is never scanned again). "@" followed by anything else stays as it is.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversions between the framework's string kinds. Invalid UTF-16 (a lone surrogate)
 // becomes U+FFFD; invalid UTF-8 bytes likewise.
 #pragma once

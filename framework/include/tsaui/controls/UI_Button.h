@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Push buttons. A dialog's OK and Cancel buttons end its modal run.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Controls: nodes the user edits. A control reports the user's edits (never values set from
 // code) to the callbacks registered with NotifyWhenChanged.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A number field: the user types a value or steps it with the arrow keys (Shift steps by the
 // shift increment, Ctrl by the fine one). The unit label follows the number.
 #pragma once

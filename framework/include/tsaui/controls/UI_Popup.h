@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A pop-up menu of text items. Positions count from 0 in insertion order.
 #pragma once
 

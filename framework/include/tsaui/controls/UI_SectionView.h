@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A collapsible section: a header with a disclosure triangle and a label, and content below
 // it. Closed, the section shows only its header; its height stays its full height.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A one-line text. Texts too long for the node are cut at the end with an ellipsis.
 #pragma once
 

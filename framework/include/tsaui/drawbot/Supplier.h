@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drawing supplier: the toolkit's source of drawing surfaces for dialogs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Driving dialogs without a person, for tests and for hosts that take pictures: an observer
 // called once each modal dialog is up and running, and user actions that send real input
 // events (mouse clicks, key presses) to a node's widget. Works on Qt's offscreen platform.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Modal dialogs, and dialogs built from a node archive that a module carries as a resource.
 #pragma once
 

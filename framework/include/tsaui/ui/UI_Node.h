@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Nodes of the toolkit's view tree. Nodes are held through shared, reference-counted handles;
 // a node built from an archive is backed by a Qt widget that its dialog owns.
 #pragma once

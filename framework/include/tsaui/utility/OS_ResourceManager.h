@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Resources embedded in a loaded module. A module publishes them as the data symbol
 // "SovaModuleResources": an array of ResourceEntry ended by an entry whose type is null.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <tsacore/filesupport/ByteStream.h>
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Raising file_exception for a failed system call on a path.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <tsacore/filesupport/File.h>
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one way the file layer opens a path for writing.
 #pragma once
 

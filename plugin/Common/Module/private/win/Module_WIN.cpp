@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Common/Module/private/win/Module_WIN.h"
 
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The module's instance and the UI resources built on it: the resource manager, the drawing
 // supplier and the image provider. The instance is recorded when the module is loaded; the
 // other objects are created at registration (SetUpModuleResources) and released at shut-down

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -193,16 +192,10 @@ int64_t EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std
     auto& shared = *new (mapped) SharedProgress; // the mapping starts zeroed: every Done() counter is 0
 
     std::vector<pid_t> pids(segments.size(), 0);
-    const pid_t parent = getpid();
     std::fflush(nullptr);
     for (size_t i = 0; i < segments.size(); ++i) {
-        const SignalsHeld held; // a signal to the parent reaches every child it has started
-        const pid_t pid = fork();
+        const pid_t pid = ForkChildEndingWithParent(SIGKILL);
         if (pid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (getppid() != parent) _exit(128 + SIGKILL);
-            ForgetParentsCleanup();
-            held.Restore();
             int status = 1;
             try {
                 status = EncodeSegment(job, segments[i], raw.Path(), outputs[i]->Path(), shared, i);
@@ -217,7 +210,6 @@ int64_t EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std
             StopAll(pids);
             throw std::runtime_error(fmt::format("cannot start a process: {}", std::strerror(error)));
         }
-        ListChild(pid);
         pids[i] = pid;
     }
 

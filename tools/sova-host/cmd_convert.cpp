@@ -6,7 +6,6 @@
 // convert is killed outright (-9), they end with it all the same.
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,16 +76,9 @@ pid_t Start(Job& job, const std::vector<std::string>& global, const std::vector<
 
     std::fflush(nullptr);
     job.started = std::chrono::steady_clock::now();
-    const pid_t parent = getpid();
-    const SignalsHeld held; // a signal to convert reaches every child it has started
-    const pid_t pid = fork();
+    // The child ends with convert, however convert ends (its own handler then removes its files).
+    const pid_t pid = ForkChildEndingWithParent(SIGTERM);
     if (pid == 0) {
-        // The child ends with convert, however convert ends (its own handler then removes its
-        // files); a parent already gone before this took effect is seen by getppid().
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) _exit(128 + SIGTERM);
-        ForgetParentsCleanup();
-        held.Restore();
         const int fd = fileno(job.log);
         dup2(fd, STDOUT_FILENO);
         dup2(fd, STDERR_FILENO);
@@ -94,7 +86,6 @@ pid_t Start(Job& job, const std::vector<std::string>& global, const std::vector<
         std::fprintf(stderr, "cannot start sova-host: %s\n", std::strerror(errno));
         _exit(127);
     }
-    if (pid > 0) ListChild(pid);
     return pid;
 }
 

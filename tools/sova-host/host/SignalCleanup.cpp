@@ -2,6 +2,7 @@
 #include "host/SignalCleanup.h"
 
 #include <sys/wait.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -137,5 +138,19 @@ void UnlistChild(pid_t pid) {
 void ForgetParentsCleanup() {
     for (int slot = 0; slot < kSlots; ++slot) gInUse[slot] = 0;
     for (int i = 0; i < kMaxChildren; ++i) gChildren[i] = 0;
+}
+pid_t ForkChildEndingWithParent(int deathSignal) {
+    const pid_t parent = getpid();
+    const SignalsHeld held; // a signal to the parent reaches every child it has started
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, deathSignal);
+        if (getppid() != parent) _exit(128 + deathSignal); // the parent went before prctl took effect
+        ForgetParentsCleanup();
+        held.Restore();
+        return 0;
+    }
+    if (pid > 0) ListChild(pid);
+    return pid;
 }
 } // namespace sovahost

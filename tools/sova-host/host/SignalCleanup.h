@@ -37,6 +37,11 @@ void UnlistForRemoval(int slot); // -1 is ignored
 void ListChild(pid_t pid);
 void UnlistChild(pid_t pid);
 
+// fork() for a child that ends with this process: in the child (0 returned) the parent's death
+// sends it deathSignal (also when the parent was already gone), the parent's cleanup lists are
+// emptied and signals let through; in the parent the child is listed (ListChild). -1 on failure.
+pid_t ForkChildEndingWithParent(int deathSignal);
+
 // In a forked child before exec: empties both lists, which are the parent's, so that a signal
 // there touches neither the parent's files nor its other children.
 void ForgetParentsCleanup();

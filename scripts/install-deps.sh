@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build pkg-config g++ clang libclang-rt-14-dev ccache
   libgtest-dev libgmock-dev
   libmpg123-dev libtwolame-dev libmpg123-0 libtwolame0
-  libpugixml-dev libsndfile1-dev libcli11-dev libfmt-dev libsoxr-dev qt6-base-dev
+  libpugixml-dev libsndfile1-dev libcli11-dev libfmt-dev libsoxr-dev libebur128-dev qt6-base-dev
   twolame mpg123 ffmpeg
   help2man dpkg-dev file
   lintian devscripts # the install tests: lintian, hardening-check

@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "host/ReadSession.h"
+#include "module/ReadSession.h"
 
 namespace fs = std::filesystem;
 

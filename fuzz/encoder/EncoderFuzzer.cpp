@@ -22,7 +22,7 @@
 
 #include <sova/Sdk.h>
 
-#include "HostObjects.h"
+#include "module/HostObjects.h"
 #include "ModuleFuzzing.h"
 
 namespace {

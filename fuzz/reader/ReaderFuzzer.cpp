@@ -11,7 +11,7 @@
 
 #include <sova/Sdk.h>
 
-#include "HostObjects.h"
+#include "module/HostObjects.h"
 #include "ModuleFuzzing.h"
 
 namespace {

@@ -19,8 +19,8 @@
 #include <uit/ImageProvider.h>
 
 #include "CodecTestSupport.h"
-#include "HostModule.h"
-#include "HostObjects.h"
+#include "module/HostModule.h"
+#include "module/HostObjects.h"
 #include "Process.h"
 
 using namespace codectest;

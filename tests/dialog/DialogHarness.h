@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 #include <tsaui/ui/UI_Automation.h>
 
-#include "HostModule.h"
-#include "HostObjects.h"
+#include "module/HostModule.h"
+#include "module/HostObjects.h"
 
 namespace dialogtest {
 // The open dialog, as the person sees it.

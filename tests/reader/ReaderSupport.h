@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "Process.h"
-#include "host/ReadSession.h"
+#include "module/ReadSession.h"
 
 namespace readertest {
 namespace fs = std::filesystem;

@@ -10,7 +10,7 @@
 
 #include <sova/ModuleVersion.h>
 
-#include "HostModule.h"
+#include "module/HostModule.h"
 #include "Process.h"
 
 namespace {

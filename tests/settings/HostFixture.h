@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "HostModule.h"
-#include "HostObjects.h"
+#include "module/HostModule.h"
+#include "module/HostObjects.h"
 
 namespace settingstest {
 inline const std::u16string kDefaultLine =

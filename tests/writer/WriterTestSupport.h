@@ -24,9 +24,9 @@
 
 #include <sndfile.h>
 
-#include "HostModule.h"
+#include "module/HostModule.h"
 #include "Process.h"
-#include "HostObjects.h"
+#include "module/HostObjects.h"
 
 namespace writertest {
 using namespace sova::sdk;

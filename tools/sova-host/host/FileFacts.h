@@ -9,7 +9,7 @@
 #include <string>
 
 #include "host/FrameWalk.h"
-#include "host/ReadSession.h"
+#include "module/ReadSession.h"
 #include "host/ReadThrough.h"
 #include "host/StreamDamage.h"
 

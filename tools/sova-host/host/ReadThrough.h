@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "host/ReadSession.h"
+#include "module/ReadSession.h"
 
 namespace sovahost {
 struct ReadThroughReport {

@@ -7,7 +7,7 @@
 #include <sova/Sdk.h>
 
 #include "host/LayerTwoRules.h"
-#include "host/ReadSession.h"
+#include "module/ReadSession.h"
 #include "host/SettingsText.h"
 
 namespace sovahost {

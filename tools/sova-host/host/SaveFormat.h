@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "HostModule.h"
-#include "HostObjects.h"
+#include "module/HostModule.h"
+#include "module/HostObjects.h"
 #include "host/EncodePlan.h"
 
 namespace sovahost {

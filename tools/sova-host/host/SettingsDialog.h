@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "HostModule.h"
-#include "HostObjects.h"
+#include "module/HostModule.h"
+#include "module/HostObjects.h"
 
 namespace sovahost {
 // What RunSettingsDialog's result means.

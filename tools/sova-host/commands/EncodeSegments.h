@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "HostModule.h"
-#include "HostObjects.h"
+#include "module/HostModule.h"
+#include "module/HostObjects.h"
 #include "host/ProgressBar.h"
 #include "host/SampleFeed.h"
 

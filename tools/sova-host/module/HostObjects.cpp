@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "HostObjects.h"
+#include "module/HostObjects.h"
 
 #include <cstdio>
 

@@ -25,7 +25,7 @@
 #include "host/InputProblem.h"
 #include "host/OutputFile.h"
 #include "host/ProgressBar.h"
-#include "host/ReadSession.h"
+#include "module/ReadSession.h"
 #include "host/ReadThrough.h"
 #include "host/StandardInputSpool.h"
 #include "host/StreamDamage.h"

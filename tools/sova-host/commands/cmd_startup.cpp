@@ -15,7 +15,7 @@
 #include <uit/ImageProvider.h>
 
 #include "Commands.h"
-#include "HostObjects.h"
+#include "module/HostObjects.h"
 
 namespace sovahost {
 namespace {

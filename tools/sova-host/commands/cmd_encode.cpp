@@ -23,7 +23,7 @@
 
 #include "Commands.h"
 #include "EncodeSegments.h"
-#include "HostObjects.h"
+#include "module/HostObjects.h"
 #include "host/AudioSource.h"
 #include "host/EncodePlan.h"
 #include "host/InputProblem.h"
@@ -31,7 +31,7 @@
 #include "host/OutputFile.h"
 #include "host/OutputName.h"
 #include "host/ProgressBar.h"
-#include "host/ReadSession.h"
+#include "module/ReadSession.h"
 #include "host/SampleFeed.h"
 #include "host/SegmentPlan.h"
 #include "host/SaveFormat.h"

@@ -5,7 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "HostModule.h"
+#include "module/HostModule.h"
 
 namespace sovahost {
 void RegisterPreferredCommand(CLI::App& app, HostOptions& options); // cmd_preferred.cpp

@@ -3,7 +3,7 @@
 #include <fmt/core.h>
 
 #include "Commands.h"
-#include "HostObjects.h"
+#include "module/HostObjects.h"
 
 namespace sovahost {
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "host/ReadSession.h"
+#include "module/ReadSession.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -10,7 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "HostModule.h"
+#include "module/HostModule.h"
 
 namespace sovahost {
 struct EncodeOptions {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "HostModule.h"
+#include "module/HostModule.h"
 
 #include <dlfcn.h>
 

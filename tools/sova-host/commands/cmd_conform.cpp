@@ -5,7 +5,7 @@
 #include <fmt/core.h>
 
 #include "Commands.h"
-#include "HostObjects.h"
+#include "module/HostObjects.h"
 #include "host/SettingsText.h"
 
 namespace sovahost {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "HostModule.h"
-#include "HostObjects.h"
+#include "module/HostModule.h"
+#include "module/HostObjects.h"
 
 namespace sovahost {
 // A loaded and started module. Selector 2 runs when it goes away.

@@ -10,7 +10,7 @@
 #include <hub/app/App.h>
 
 #include "Commands.h"
-#include "host/ReadSession.h"
+#include "module/ReadSession.h"
 #include "host/SettingsDialog.h"
 
 namespace sovahost {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Configures (once) and builds a tree incrementally.
-#   build.sh            the main build in build/ (g++)
+#   build.sh            the main build in build/ (g++), without the benchmarks (-DSOVA_BUILD_BENCH=ON adds them)
 #   build.sh sanitize   ASan+UBSan build with the fuzz targets in build-sanitize/ (clang)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"

@@ -389,7 +389,8 @@ TEST_F(DamagedStreams, IntactFilesReportNoDamageAndRefusalsSayWhatTheHeadersShow
         EXPECT_EQ(report.Field("damaged"), "false");
         EXPECT_EQ(report.Field("problems"), "[]");
         EXPECT_EQ(report.Number("samples"), source.mpg123Samples);
-        EXPECT_EQ(report.Number("samples"), Mpg123Samples(paths[i], source.channels));
+        if (paths[i] != source.path) // a tagged copy: mpg123 skips the tags as well
+            EXPECT_EQ(report.Number("samples"), Mpg123Samples(paths[i], source.channels));
         EXPECT_EQ(report.Number("frames"), report.Number("samples")) << "the older name stays";
         EXPECT_EQ(report.Number("promised_samples"), source.mpg123Samples);
         EXPECT_EQ(report.Number("mpeg_frames"), static_cast<int64_t>(source.Frames()));

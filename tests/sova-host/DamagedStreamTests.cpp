@@ -557,10 +557,10 @@ void DamagedStreams::RandomBitFlipsThatChangeTheLengthAreNeverMissed() {
 }
 
 // Junk to the end after a few good frames: the decoder finds nothing more, and reading gives up
-// after a bounded number of fruitless reads rather than running on to the end. decode says so
-// and fails; with --keep-going it writes what was decoded, and what it says was lost makes up
-// the rest of what mpg123 decodes. A shorter stretch of junk before good frames is read through,
-// as mpg123 reads it when its resync has no limit, and is not given up on.
+// after a bounded number of fruitless reads rather than running on to the end. decode and info
+// say so; decode --keep-going writes what was decoded, and what it says was lost makes up the
+// rest of what mpg123 decodes. A shorter stretch of junk before good frames is read through, as
+// mpg123 reads it when its resync has no limit, and is not given up on.
 TEST(DecoderGivesUp, JunkToTheEndIsGivenUpOnAndAShorterStretchIsReadThrough) {
     const Folder dir;
     WriteTestSignal(dir.File("s44.wav"), 44100, 2, false);
@@ -586,15 +586,12 @@ TEST(DecoderGivesUp, JunkToTheEndIsGivenUpOnAndAShorterStretchIsReadThrough) {
     };
     char failedAt[64]; // where the frames before the junk end, as decoded
 
-    testsupport::ProcessRun run = Host({"decode", toEnd, dir.File("refused.wav")});
-    EXPECT_EQ(run.ExitCode(), 1);
-    EXPECT_TRUE(Contains(run.err, std::to_string(1 << 20) + " bytes of junk at byte " + std::to_string(s.pos[kGood])) &&
-                Contains(run.err, gaveUp) && Contains(run.err, "refused.wav was not written"))
-        << run.err;
-    EXPECT_FALSE(std::ifstream(dir.File("refused.wav")).good());
-    run = Host({"decode", "--keep-going", toEnd, dir.File("to-end.wav")});
+    // Each run that gives up costs a few seconds (more in the sanitizer build): two of them.
+    testsupport::ProcessRun run = Host({"decode", "--keep-going", toEnd, dir.File("to-end.wav")});
     EXPECT_EQ(run.ExitCode(), 0) << run.err;
-    EXPECT_TRUE(Contains(run.err, gaveUp)) << run.err;
+    EXPECT_TRUE(Contains(run.err, std::to_string(1 << 20) + " bytes of junk at byte " + std::to_string(s.pos[kGood])) &&
+                Contains(run.err, gaveUp))
+        << run.err;
     const int64_t beforeJunk = decodedAsSaid(toEnd, dir.File("to-end.wav"), run);
     EXPECT_GT(beforeJunk, 0);
     std::snprintf(failedAt, sizeof failedAt, "the decoder failed at %.3f s", static_cast<double>(beforeJunk) / 44100);

@@ -174,7 +174,7 @@ void PrintJson(const FileFacts& facts, const InfoArguments& arguments) {
     }
     if (walked) json.Add("mpeg_frames", walk->frames);
     else json.AddNull("mpeg_frames");
-    json.Add("frames_exact", facts.verified.has_value());
+    json.Add("frames_exact", facts.verified.has_value() && !facts.verified->DecoderFailed());
     json.Add("crc", facts.crc);
     if (walk && walk->first) json.Add("padding", walk->padded);
     else json.AddNull("padding");

@@ -75,6 +75,15 @@ void AddEncodeOptions(CLI::App& command, EncodeOptions& options) {
     command.add_flag("--non-copyright", options.nonCopyright, "Mark as non-copyright (the default)");
     command.add_flag("--original", options.original, "Mark as original");
     command.add_flag("-o,--non-original", options.nonOriginal, "Mark as non-original (the default)");
+    command.add_option("--loudness", options.loudness,
+                       "Integrated loudness to reach, in LUFS (EBU R 128: -23; e.g. -24 for US public radio): the "
+                       "samples are measured first, then encoded with the one gain that reaches it. Where that gain "
+                       "would take the true peak over --true-peak, the gain stops there and a warning says so; the "
+                       "decoded MP2's true peak is checked afterwards")
+        ->check(CLI::Range(-70.0, 0.0));
+    command.add_option("--true-peak", options.truePeak, "True-peak ceiling for --loudness, in dBTP")
+        ->check(CLI::Range(-30.0, 0.0))
+        ->capture_default_str();
     command.add_flag("--dialog", options.dialog, "Edit the settings in the plug-in's dialog first");
     command.add_flag("--no-progress", options.noProgress, "Never draw a progress bar");
     const char* developer = "Developer options (protocol testing)";
@@ -112,6 +121,8 @@ EncodeOptions WithSettingsText(const EncodeOptions& options, const std::string& 
     only.blockFrames = options.blockFrames;
     only.skipConform = options.skipConform;
     only.noProgress = options.noProgress;
+    only.loudness = options.loudness;
+    only.truePeak = options.truePeak;
     only.jobs = options.jobs;
     only.segmentFrames = options.segmentFrames;
     return only;
@@ -146,6 +157,10 @@ std::vector<std::string> EncodeArguments(const EncodeOptions& options) {
     flag("--no-conform", options.skipConform);
     flag("--dialog", options.dialog);
     flag("--no-progress", options.noProgress);
+    if (options.loudness) {
+        value("--loudness", fmt::format("{}", *options.loudness));
+        value("--true-peak", fmt::format("{}", options.truePeak));
+    }
     if (options.jobs > 0) value("--jobs", std::to_string(options.jobs));
     if (options.segmentFrames > 0) value("--segment-frames", std::to_string(options.segmentFrames));
     return args;

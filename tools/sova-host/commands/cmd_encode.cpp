@@ -173,10 +173,12 @@ void CheckDecodedPeak(StartedModule& module, const std::string& outPath, double 
                       const std::function<void(const std::string&)>& say, const std::function<void(const std::string&)>& warn) {
     if (outPath == "-") return warn("the MP2 went to standard output: its true peak cannot be checked against the ceiling");
     const std::optional<FileLoudness> decoded =
-        MeasureFile(module, outPath, true, true, [&progress](int64_t done) { progress.Update(done); });
+        MeasureFile(module, outPath, true, true, [&progress](int64_t done) { progress.Update(done); },
+                    LoudnessMeter::Measures::PeaksOnly);
     progress.End();
     if (!decoded) return warn("the MP2 written could not be read back to check its true peak");
-    say("decoded: " + LoudnessInWords(decoded->facts));
+    say(fmt::format("decoded: true peak {}, sample peak {}", LevelText(decoded->facts.truePeakDbtp, "dBTP"),
+                    LevelText(decoded->facts.samplePeakDbfs, "dBFS")));
     if (const std::string over = CeilingExceeded(decoded->facts, ceilingDbtp); !over.empty()) warn(over);
 }
 

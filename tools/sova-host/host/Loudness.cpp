@@ -2,6 +2,7 @@
 #include "host/Loudness.h"
 
 #include <algorithm>
+#include <array>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -9,10 +10,12 @@
 
 #include <ebur128.h>
 
+#include "host/TruePeak.h"
+
 namespace sovahost {
 namespace {
-constexpr int kModes = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_TRUE_PEAK |
-                       EBUR128_MODE_SAMPLE_PEAK;
+// The peaks are TruePeak's: libebur128's interpolator costs four times all the rest of the meter.
+constexpr int kModes = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_M | EBUR128_MODE_S;
 
 // Each channel's place around the listener, by channel count, in the WAVE order: quad is L R Ls
 // Rs, 5.1 is L R C LFE Ls Rs, 7.1 adds the side pair after the back pair. The LFE is not weighted.
@@ -42,32 +45,51 @@ std::optional<double> Level(int (*figure)(ebur128_state*, double*), ebur128_stat
 } // namespace
 
 struct LoudnessMeter::State {
-    ebur128_state* meter = nullptr;
+    State(int32_t rate, int32_t channels) : peaks(rate, channels) {}
+    ebur128_state* meter = nullptr; // null when only the peaks are measured
+    TruePeak peaks;
     int32_t channels = 0;
     int64_t stepFrames = 0;       // 100 ms: the momentary and short-term levels are read at each step
     int64_t sinceStep = 0;        // frames added since the last step
     int64_t steps = 0;            // whole steps added
     std::optional<double> maxMomentary, maxShortTerm;
+    std::array<double, 30> stepEnergy{}; // the last 3 s, step by step (a ring, at steps % 30)
 
-    ~State() { ebur128_destroy(&meter); }
+    ~State() {
+        if (meter) ebur128_destroy(&meter);
+    }
+    // The momentary (400 ms) and short-term (3 s) levels are means of the last 4 and 30 steps'
+    // energies: one 100 ms window read per step, where libebur128's own short-term reading would
+    // sum the whole 3 s again each time.
     void ReadLevels() {
-        double value = 0.0;
-        // The windows are full after 400 ms and 3 s; before that the meter pads them with silence.
-        if (steps >= 4 && ebur128_loudness_momentary(meter, &value) == EBUR128_SUCCESS && std::isfinite(value))
-            maxMomentary = std::max(maxMomentary.value_or(value), value);
-        if (steps >= 30 && ebur128_loudness_shortterm(meter, &value) == EBUR128_SUCCESS && std::isfinite(value))
-            maxShortTerm = std::max(maxShortTerm.value_or(value), value);
+        double step = 0.0;
+        if (ebur128_loudness_window(meter, 100, &step) != EBUR128_SUCCESS) return;
+        stepEnergy[static_cast<size_t>(steps % 30)] = std::isfinite(step) ? std::pow(10.0, (step + 0.691) / 10.0) : 0.0;
+        ++steps;
+        const auto level = [this](int64_t count) {
+            double sum = 0.0;
+            for (int64_t i = steps - count; i < steps; ++i) sum += stepEnergy[static_cast<size_t>(i % 30)];
+            return sum > 0.0 ? std::optional<double>(-0.691 + 10.0 * std::log10(sum / static_cast<double>(count)))
+                             : std::nullopt;
+        };
+        // Only full windows count.
+        if (const auto momentary = steps >= 4 ? level(4) : std::nullopt)
+            maxMomentary = std::max(maxMomentary.value_or(*momentary), *momentary);
+        if (const auto shortTerm = steps >= 30 ? level(30) : std::nullopt)
+            maxShortTerm = std::max(maxShortTerm.value_or(*shortTerm), *shortTerm);
     }
 };
 
-LoudnessMeter::LoudnessMeter(int32_t rate, int32_t channels) : state_(std::make_unique<State>()) {
+LoudnessMeter::LoudnessMeter(int32_t rate, int32_t channels, Measures measures) {
     if (channels < 1 || channels > 8 || rate < 1)
         throw std::invalid_argument("the loudness meter takes 1 to 8 channels at a positive rate");
+    state_ = std::make_unique<State>(rate, channels);
+    state_->channels = channels;
+    if (measures == Measures::PeaksOnly) return;
     state_->meter = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate), kModes);
     if (!state_->meter) throw std::bad_alloc();
     const std::vector<int> places = ChannelPlaces(channels);
     for (int32_t c = 0; c < channels; ++c) ebur128_set_channel(state_->meter, static_cast<unsigned>(c), places[static_cast<size_t>(c)]);
-    state_->channels = channels;
     state_->stepFrames = std::max<int64_t>(1, rate / 10);
 }
 
@@ -75,6 +97,8 @@ LoudnessMeter::~LoudnessMeter() = default;
 
 void LoudnessMeter::Add(const float* interleaved, int64_t frames) {
     State& s = *state_;
+    s.peaks.Add(interleaved, frames);
+    if (!s.meter) return;
     while (frames > 0) {
         const int64_t piece = std::min(frames, s.stepFrames - s.sinceStep);
         if (ebur128_add_frames_float(s.meter, interleaved, static_cast<size_t>(piece)) != EBUR128_SUCCESS)
@@ -84,7 +108,6 @@ void LoudnessMeter::Add(const float* interleaved, int64_t frames) {
         s.sinceStep += piece;
         if (s.sinceStep == s.stepFrames) {
             s.sinceStep = 0;
-            ++s.steps;
             s.ReadLevels();
         }
     }
@@ -92,19 +115,14 @@ void LoudnessMeter::Add(const float* interleaved, int64_t frames) {
 
 LoudnessFacts LoudnessMeter::Facts() const {
     LoudnessFacts facts;
+    facts.truePeakDbtp = Decibels(state_->peaks.Peak());
+    facts.samplePeakDbfs = Decibels(state_->peaks.SamplePeak());
     ebur128_state* meter = state_->meter;
+    if (!meter) return facts;
     facts.integratedLufs = Level(ebur128_loudness_global, meter);
     if (facts.integratedLufs) facts.rangeLu = Level(ebur128_loudness_range, meter);
     facts.maxMomentaryLufs = state_->maxMomentary;
     facts.maxShortTermLufs = state_->maxShortTerm;
-    double truePeak = 0.0, samplePeak = 0.0, value = 0.0;
-    for (int32_t c = 0; c < state_->channels; ++c) {
-        if (ebur128_true_peak(meter, static_cast<unsigned>(c), &value) == EBUR128_SUCCESS) truePeak = std::max(truePeak, value);
-        if (ebur128_sample_peak(meter, static_cast<unsigned>(c), &value) == EBUR128_SUCCESS)
-            samplePeak = std::max(samplePeak, value);
-    }
-    facts.truePeakDbtp = Decibels(truePeak);
-    facts.samplePeakDbfs = Decibels(samplePeak);
     return facts;
 }
 } // namespace sovahost

@@ -24,8 +24,10 @@ struct LoudnessFacts {
 
 class LoudnessMeter {
 public:
+    // Everything, or only the true and sample peaks (the loudness figures stay empty), for less work.
+    enum class Measures { All, PeaksOnly };
     // channels: 1 to 8, in the WAVE order (the LFE of 5.1 is not weighted).
-    LoudnessMeter(int32_t rate, int32_t channels);
+    LoudnessMeter(int32_t rate, int32_t channels, Measures measures = Measures::All);
     ~LoudnessMeter();
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;

@@ -11,9 +11,10 @@ constexpr int64_t kSourceBlock = 16384; // frames per read from libsndfile
 constexpr int32_t kModuleBlock = 16384; // frames per read through the module
 } // namespace
 
-LoudnessFacts MeasureSession(ReadSession& session, int32_t block, const MeasureProgress& progress) {
+LoudnessFacts MeasureSession(ReadSession& session, int32_t block, const MeasureProgress& progress,
+                             LoudnessMeter::Measures measures) {
     const int32_t channels = session.Format().channelCount;
-    LoudnessMeter meter(session.Format().sampleRate, channels);
+    LoudnessMeter meter(session.Format().sampleRate, channels, measures);
     std::vector<float> interleaved;
     int64_t done = 0;
     ReadThrough(session, block, [&](const ReadSession& read) {
@@ -44,7 +45,7 @@ LoudnessFacts MeasureSource(AudioSource& source, const MeasureProgress& progress
 }
 
 std::optional<FileLoudness> MeasureFile(StartedModule& module, const std::string& path, bool mpeg, bool hideDecoderNotes,
-                                        const MeasureProgress& progress) {
+                                        const MeasureProgress& progress, LoudnessMeter::Measures measures) {
     FileLoudness measured;
     if (mpeg) {
         ReadSession session(module, path);
@@ -53,10 +54,13 @@ std::optional<FileLoudness> MeasureFile(StartedModule& module, const std::string
         measured.rate = session.Format().sampleRate;
         measured.channels = session.Format().channelCount;
         if (measured.channels < 1 || measured.channels > 8 || measured.rate < 1) return std::nullopt;
-        measured.facts = MeasureSession(session, kModuleBlock, [&](int64_t done) {
-            measured.frames = done;
-            if (progress) progress(done);
-        });
+        measured.facts = MeasureSession(
+            session, kModuleBlock,
+            [&](int64_t done) {
+                measured.frames = done;
+                if (progress) progress(done);
+            },
+            measures);
         return measured;
     }
     std::optional<AudioSource> source;

@@ -16,7 +16,8 @@ namespace sovahost {
 using MeasureProgress = std::function<void(int64_t framesDone)>;
 
 // The session must be open (ReadSession::Open succeeded) and not yet read from.
-LoudnessFacts MeasureSession(ReadSession& session, int32_t block, const MeasureProgress& progress = {});
+LoudnessFacts MeasureSession(ReadSession& session, int32_t block, const MeasureProgress& progress = {},
+                             LoudnessMeter::Measures measures = LoudnessMeter::Measures::All);
 // Reads the source from where it is to its end; the caller rewinds it for a second pass.
 LoudnessFacts MeasureSource(AudioSource& source, const MeasureProgress& progress = {});
 
@@ -29,7 +30,8 @@ struct FileLoudness {
     int64_t frames = 0;     // measured, per channel
 };
 std::optional<FileLoudness> MeasureFile(StartedModule& module, const std::string& path, bool mpeg, bool hideDecoderNotes,
-                                        const MeasureProgress& progress = {});
+                                        const MeasureProgress& progress = {},
+                                        LoudnessMeter::Measures measures = LoudnessMeter::Measures::All);
 
 // "-23.0 LUFS" and the like; "-inf" for silence.
 std::string LevelText(const std::optional<double>& value, const char* unit);

@@ -90,6 +90,10 @@ TEST_F(Loudness, InfoAgreesWithFfmpegOnSignalsOfEveryKindAndSampleFormat) {
         {"pink-u8.wav", "-f lavfi -i anoisesrc=color=pink:r=22050:d=10:a=0.5 -c:a pcm_u8"},
         {"brown-f64.wav", "-f lavfi -i anoisesrc=color=brown:r=16000:d=10:a=0.6 -ac 2 -c:a pcm_f64le"},
         {"ffmpeg.mp2", PinkStereo(48000, 10, 0.2) + "-c:a mp2 -b:a 192k"},
+        // A click, then a tone whose peaks fall between its samples, higher than the click: the
+        // true peak is found where the samples alone stay below it.
+        {"between-s16.wav", "-f lavfi -i \"aevalsrc='0.6*eq(n,100)+0.65*sin(2*PI*12000*t+PI/4)*gte(t,1)':s=48000:d=4\" "
+                            "-c:a pcm_s16le"},
     };
     for (const auto& [name, arguments] : signals) Ffmpeg(arguments + " '" + File(name) + "'");
     // And twolame's MP2 at 32 kHz mono, from a 16-bit sine sweep.

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Programme loudness and peaks by EBU R 128 / ITU-R BS.1770 (libebur128 for the loudness,
-// TruePeak.h for the peaks), measured over
-// interleaved float samples as they pass. Used by `info --loudness`, by `encode --loudness`
-// (the measuring pass and the check of the decoded MP2), by the broadcast WAV `bext` chunk and
-// by `check`. One meter per stream; not thread-safe.
+// TruePeak.h for the peaks), measured over interleaved float samples as they pass. Used by
+// `info --loudness`, by `encode --loudness` (the measuring pass and the check of the decoded
+// MP2), by the broadcast WAV `bext` chunk and by `check`. One meter per stream; not thread-safe.
 #pragma once
 
 #include <cmath>

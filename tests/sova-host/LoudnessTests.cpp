@@ -121,13 +121,18 @@ TEST_F(Loudness, InfoAgreesWithFfmpegOnSignalsOfEveryKindAndSampleFormat) {
         EXPECT_TRUE(Contains(text.out, label)) << text.out;
 }
 
-TEST_F(Loudness, SilenceHasNoLoudnessAndTextThatIsNoAudioIsStillRefused) {
+TEST_F(Loudness, SilenceHasNoLoudnessNorGainAndTextThatIsNoAudioIsStillRefused) {
     Ffmpeg("-f lavfi -i anullsrc=r=48000:cl=stereo -t 5 -c:a pcm_s16le '" + File("silence.wav") + "'");
     std::ofstream(File("notes.txt")) << "not audio at all\n";
     const ProcessRun silence = Host({"info", "--loudness", "--json", File("silence.wav")});
     ASSERT_TRUE(silence.Succeeded()) << silence.err;
     EXPECT_TRUE(Contains(silence.out, "\"loudness_lufs\":null")) << silence.out;
     EXPECT_TRUE(Contains(silence.out, "\"true_peak_dbtp\":null")) << silence.out;
+    // Silence has no gain to reach a target with: encoded as it is, and said so.
+    const ProcessRun encode = Host({"encode", "--loudness", "-23", File("silence.wav"), File("silence.mp2")});
+    ASSERT_TRUE(encode.Succeeded()) << encode.err;
+    EXPECT_TRUE(Contains(encode.err, "the source is silent")) << encode.err;
+    EXPECT_FALSE(Contains(encode.out, "converting:")) << encode.out;
     const ProcessRun text = Host({"info", "--loudness", "--json", File("notes.txt")});
     EXPECT_EQ(text.ExitCode(), 1);
     EXPECT_TRUE(Contains(text.out, "not MPEG audio")) << text.out;

@@ -49,7 +49,8 @@ SampleFeed::SampleFeed(AudioSource& source, int32_t rate, int32_t channels, std:
         resampler_ = std::make_unique<Resampler>(source.Rate(), rate, channels);
         steps.push_back(fmt::format("resampling {} Hz to {} Hz with libsoxr", source.Rate(), rate));
     }
-    if (level_) steps.push_back(fmt::format("gain {:+.2f} dB for the loudness", level_->gainDb));
+    // No gain (silence, or a programme already at the target) leaves the samples as they are.
+    if (level_ && level_->gainDb != 0.0) steps.push_back(fmt::format("gain {:+.2f} dB for the loudness", level_->gainDb));
     const bool converting = !steps.empty();
     // 16-bit samples pass a 16-bit-or-less source unchanged; anything else keeps its precision as float.
     floatPath_ = converting || !source.FitsInt16() || (forcedCode && *forcedCode != kSampleInt16);

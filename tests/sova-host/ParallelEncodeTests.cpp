@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // encode --jobs: the segments' joined frames are byte for byte the serial encode's over the
 // settings that shape a frame (every psychoacoustic model and mode, CRC, energy, padding at the
-// MPEG-1 and LSF rates, mono, a float source, a resampled one); short files take one job; a
-// failed segment or a signal leaves nothing behind.
+// MPEG-1 and LSF rates, mono, a float source, a resampled one, and FLAC, 8-bit and piped sources
+// that each segment reads itself); short files take one job; a failed segment or a signal leaves
+// nothing behind.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,15 +48,20 @@ protected:
         MakeBusyAudio(dir->File("s44.wav"), 44100, 2, 12.3, "-c:a pcm_s16le");
         MakeBusyAudio(dir->File("f44.wav"), 44100, 2, 9.3, "-c:a pcm_f32le");
         MakeBusyAudio(dir->File("m48.wav"), 48000, 1, 11.7, "-c:a pcm_s16le");
+        MakeBusyAudio(dir->File("s48.flac"), 48000, 2, 10.9, "-c:a flac -sample_fmt s16");
+        MakeBusyAudio(dir->File("u32.wav"), 32000, 2, 13.1, "-c:a pcm_u8");
     }
     static void TearDownTestSuite() { delete dir; }
     // Encodes with `jobs` processes and segments of at least 55 frames; returns the file's bytes.
+    // An input named "stdin:<file>" is <file> given on standard input.
     static std::string Encode(const std::string& input, int jobs, const std::string& settings, std::string* said = nullptr) {
         const std::string out = dir->File("jobs" + std::to_string(jobs) + ".mp2");
+        const bool piped = input.starts_with("stdin:");
+        const std::string file = dir->File(piped ? input.substr(6) : input);
         std::vector<std::string> args = {"-v", "encode", "--overwrite", "--no-progress", "--jobs", std::to_string(jobs),
-                                         "--segment-frames", "55", dir->File(input), out};
+                                         "--segment-frames", "55", piped ? "-" : file, out};
         for (const std::string& word : Words(settings)) args.push_back(word);
-        const HostRun run = Host(args);
+        const HostRun run = Host(args, piped ? file : "/dev/null");
         EXPECT_EQ(run.status, 0) << input << " " << settings << ": " << run.err;
         if (said) *said = run.out + run.err;
         return ReadText(out);
@@ -74,6 +80,8 @@ TEST_F(ParallelEncode, TwoAndThreeJobsWriteTheSerialBytes) {
         {"s44.wav", "-d --rate 48000 -P 3"}, {"s44.wav", "--rate 22050 -d -b 96"}, {"s44.wav", "--rate 24000 -b 64 -P 2"},
         {"s44.wav", "--rate 16000 -b 48 -m m -E"}, {"m48.wav", "-P 4 -p -E -d"}, {"m48.wav", "--rate 22050 -d -b 56"},
         {"f44.wav", "-P 1 -d"}, {"f44.wav", "--rate 48000 -m j"}, {"s44.wav", "--channels 1 -d -b 160"},
+        // Sources each segment reads itself from its own offset: FLAC, 8-bit, standard input.
+        {"s48.flac", "-P 2 -E"}, {"u32.wav", "-d -b 96 -m j"}, {"stdin:s48.flac", "-b 256"},
     };
     // The sanitizer build takes every SOVA_PARALLEL_STRIDE-th case.
     const char* strideText = std::getenv("SOVA_PARALLEL_STRIDE");
@@ -87,6 +95,10 @@ TEST_F(ParallelEncode, TwoAndThreeJobsWriteTheSerialBytes) {
             std::string said;
             const std::string joined = Encode(input, jobs, settings, &said);
             EXPECT_TRUE(Contains(said, "encoding in " + std::to_string(jobs) + " segments")) << said;
+            // 16-bit-or-less sources that need no resampling or downmix are read by each segment from its own offset.
+            const bool passesThrough = !input.starts_with("f44") && !Contains(settings, "--rate") &&
+                                       !Contains(settings, "--channels") && !Contains(settings, "-m m");
+            EXPECT_EQ(Contains(said, "each reading the source itself"), passesThrough) << said;
             EXPECT_TRUE(joined == serial) << jobs << " jobs: " << joined.size() << " bytes, serial " << serial.size();
         }
     }

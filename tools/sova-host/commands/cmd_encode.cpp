@@ -269,8 +269,11 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     const int jobs = JobsWanted(options);
     const int64_t expectedSamples = source.Frames() * format.sampleRate / source.Rate(); // after resampling
     const size_t segments = PlanSegments(expectedSamples, jobs, SegmentFrames(options)).size();
+    // A source that passes unchanged is read by each segment itself, from its own offset.
+    const bool ownReading = feed.PassesSourceThrough() && !source.CutShortBy();
     if (segments > 1)
-        detail(fmt::format("encoding in {} segments, one process each", segments));
+        detail(fmt::format("encoding in {} segments, one process each{}", segments,
+                           ownReading ? ", each reading the source itself" : ""));
     else if (jobs > 1 && options.jobs > 1)
         say(fmt::format("one job: {} samples are too few for segments of {} frames", expectedSamples, SegmentFrames(options)));
 
@@ -291,7 +294,8 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
             if (const int32_t closeResult = plugIn.Call(kSelectorCloseWriter, open.writeHandle, &close); closeResult != kResultOK)
                 throw std::runtime_error(fmt::format("the plug-in could not finish the file: {}", ResultInWords(closeResult)));
             const SegmentedEncode segmented{&plugIn,    &module.Sink(),         format,         options.blockFrames,
-                                            jobs,       SegmentFrames(options), expectedSamples};
+                                            jobs,       SegmentFrames(options), expectedSamples,
+                                            ownReading ? (spooled ? spooled->Path() : inPath) : std::string()};
             framesDone = EncodeInSegments(segmented, feed, output.WorkPath(), progress);
         }
         for (; !closed;) {

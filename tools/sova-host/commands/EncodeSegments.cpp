@@ -6,6 +6,8 @@
 #include <signal.h>
 #include <sys/syscall.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,7 +17,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -173,26 +174,52 @@ std::string ChildFailure(int index, int status) {
     return fmt::format("segment {} failed: ended by signal {}", index + 1, WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
 
-// Appends the segment's kept frames to `out`: its lead frames are dropped, and all but the last
-// segment give exactly KeptFrames() frames.
-void JoinSegment(const std::string& path, const Segment& segment, int index, std::ofstream& out) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> bytes(std::filesystem::file_size(path));
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
-        throw std::runtime_error(fmt::format("cannot read segment {}", index + 1));
-    size_t at = 0;
+// Where a segment's kept frames lie in its file's `size` bytes: after its lead frames, and for
+// all but the last segment exactly KeptFrames() frames long.
+std::pair<size_t, size_t> KeptBytes(const uint8_t* bytes, size_t size, const Segment& segment, int index) {
+    size_t at = 0, from = 0;
     int64_t frame = 0;
     const int64_t lead = segment.LeadFrames(), kept = segment.KeptFrames();
-    while (at < bytes.size() && (segment.last || frame < lead + kept)) {
-        const auto header = bytes.size() - at >= kFrameHeaderBytes ? ParseFrameHeader(&bytes[at]) : std::nullopt;
-        if (!header || header->length == 0 || header->length > bytes.size() - at)
+    while (at < size && (segment.last || frame < lead + kept)) {
+        if (frame == lead) from = at;
+        const auto header = size - at >= kFrameHeaderBytes ? ParseFrameHeader(bytes + at) : std::nullopt;
+        if (!header || header->length == 0 || header->length > size - at)
             throw std::runtime_error(fmt::format("segment {} holds no whole frame at byte {}", index + 1, at));
-        if (frame >= lead) out.write(reinterpret_cast<const char*>(&bytes[at]), static_cast<std::streamsize>(header->length));
         at += header->length;
         ++frame;
     }
-    if (frame < lead + (segment.last ? 0 : kept))
+    if (frame <= lead || frame < lead + (segment.last ? 0 : kept))
         throw std::runtime_error(fmt::format("segment {} gave {} frames, {} expected", index + 1, frame, lead + kept));
+    return {from, at};
+}
+
+// Appends the segment's kept frames to the file open in `out`, straight from the segment's file
+// mapped into memory.
+void JoinSegment(const std::string& path, const Segment& segment, int index, int out) {
+    const int in = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat facts {};
+    if (in < 0 || fstat(in, &facts) != 0 || facts.st_size == 0) {
+        if (in >= 0) close(in);
+        throw std::runtime_error(fmt::format("segment {} wrote no frames", index + 1));
+    }
+    const auto size = static_cast<size_t>(facts.st_size);
+    void* mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, in, 0);
+    close(in);
+    if (mapped == MAP_FAILED) throw std::runtime_error(fmt::format("cannot read segment {}: {}", index + 1, std::strerror(errno)));
+    const std::unique_ptr<void, std::function<void(void*)>> unmap(mapped, [size](void* at) { munmap(at, size); });
+    const auto* bytes = static_cast<const uint8_t*>(mapped);
+    auto [from, to] = KeptBytes(bytes, size, segment, index);
+    while (from < to) {
+        const ssize_t written = write(out, bytes + from, to - from);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) throw std::runtime_error(fmt::format("cannot write the joined frames: {}", std::strerror(errno)));
+        from += static_cast<size_t>(written);
+    }
+}
+
+double CpuSeconds(const rusage& usage) {
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // Returns when one of the children may have ended, or after `ms` (for the progress bar): at once
@@ -239,6 +266,7 @@ int64_t EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std
 
     std::vector<pid_t> pids(segments.size(), 0);
     std::vector<int> pidfds(segments.size(), -1); // closed when the child has been waited for
+    std::vector<rusage> usage(segments.size());
     const std::unique_ptr<std::vector<int>, void (*)(std::vector<int>*)> closePidfds(&pidfds, [](std::vector<int>* fds) {
         for (int& fd : *fds)
             if (fd >= 0) close(std::exchange(fd, -1));
@@ -280,7 +308,7 @@ int64_t EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std
         int status = 0;
         bool ended = false;
         for (size_t i = 0; i < pids.size(); ++i) {
-            if (pids[i] <= 0 || waitpid(pids[i], &status, WNOHANG) != pids[i]) continue;
+            if (pids[i] <= 0 || wait4(pids[i], &status, WNOHANG, &usage[i]) != pids[i]) continue;
             UnlistChild(pids[i]);
             pids[i] = 0;
             if (pidfds[i] >= 0) close(std::exchange(pidfds[i], -1));
@@ -299,11 +327,17 @@ int64_t EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std
 
     // Every segment read its samples up to the next one's kept frames, the last to the end of the file.
     int64_t samples = 0;
-    for (size_t i = 0; i < segments.size(); ++i) samples += shared.Done()[i].load(std::memory_order_relaxed);
-    std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
+    for (size_t i = 0; i < segments.size(); ++i) {
+        samples += shared.Done()[i].load(std::memory_order_relaxed);
+        if (job.detail)
+            job.detail(fmt::format("segment {}: samples {} to {}, {:.3f} s of CPU", i + 1, segments[i].encodeFrom,
+                                   segments[i].keepFrom + shared.Done()[i].load(std::memory_order_relaxed),
+                                   CpuSeconds(usage[i])));
+    }
+    const int out = open(outPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (out < 0) throw std::runtime_error(fmt::format("cannot write the joined frames: {}", std::strerror(errno)));
+    const std::unique_ptr<const int, void (*)(const int*)> closeOut(&out, [](const int* fd) { close(*fd); });
     for (size_t i = 0; i < segments.size(); ++i) JoinSegment(outputs[i]->Path(), segments[i], static_cast<int>(i), out);
-    out.flush();
-    if (!out) throw std::runtime_error(fmt::format("cannot write the joined frames: {}", std::strerror(errno)));
     return samples;
 }
 } // namespace sovahost

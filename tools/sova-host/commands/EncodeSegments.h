@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "module/HostModule.h"
@@ -24,6 +25,8 @@ struct SegmentedEncode {
     // Set when the feed passes the source through (SampleFeed::PassesSourceThrough): each segment
     // then opens this file itself and reads its part from its own offset, and nothing is converted.
     std::string sourcePath;
+    // Told, once every segment has ended, what each one encoded and the CPU time it took (for -v).
+    std::function<void(const std::string&)> detail;
 };
 
 // Converts all of feed's samples once into a temporary file beside outPath while the segments,

@@ -295,7 +295,7 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
                 throw std::runtime_error(fmt::format("the plug-in could not finish the file: {}", ResultInWords(closeResult)));
             const SegmentedEncode segmented{&plugIn,    &module.Sink(),         format,         options.blockFrames,
                                             jobs,       SegmentFrames(options), expectedSamples,
-                                            ownReading ? (spooled ? spooled->Path() : inPath) : std::string()};
+                                            ownReading ? (spooled ? spooled->Path() : inPath) : std::string(), detail};
             framesDone = EncodeInSegments(segmented, feed, output.WorkPath(), progress);
         }
         for (; !closed;) {

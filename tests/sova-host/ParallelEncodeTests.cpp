@@ -5,6 +5,7 @@
 // that each segment reads itself); short files take one job; a failed segment or a signal leaves
 // nothing behind.
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -105,11 +106,27 @@ TEST_F(ParallelEncode, TwoAndThreeJobsWriteTheSerialBytes) {
     }
 }
 
-TEST_F(ParallelEncode, AShortFileTakesOneJobAndSaysSo) {
-    const HostRun run = Host({"encode", "--overwrite", "--no-progress", "--jobs", "4", dir->File("s44.wav"),
+TEST_F(ParallelEncode, FilesUnderTwoSegmentsTakeOneJobAndSaySo) {
+    const HostRun run = Host({"encode", "--overwrite", "--no-progress", "--jobs", "4", dir->File("f44.wav"),
                               dir->File("short.mp2")});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(Contains(run.out, "one job: 542430 samples are too few for segments of 400 frames")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "one job: 410130 samples are too few for segments of 230 frames")) << run.out;
+    // 12.3 s: two segments of the shortest worth a process.
+    const HostRun two = Host({"-v", "encode", "--overwrite", "--no-progress", "--jobs", "4", dir->File("s44.wav"),
+                              dir->File("short.mp2")});
+    EXPECT_TRUE(Contains(two.out, "encoding in 2 segments")) << two.out;
+}
+
+TEST_F(ParallelEncode, APipeIsReadOnceAndGivesTheSerialBytes) {
+    // A named pipe cannot be opened again by each segment: it is converted once instead.
+    const std::string fifo = dir->File("pipe.wav");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(std::system(("cat '" + dir->File("s44.wav") + "' > '" + fifo + "' &").c_str()), 0);
+    std::string said;
+    const std::string piped = Encode("pipe.wav", 2, "-P 2", &said);
+    EXPECT_TRUE(Contains(said, "encoding in 2 segments")) << said;
+    EXPECT_FALSE(Contains(said, "each reading the source itself")) << said;
+    EXPECT_TRUE(piped == Encode("s44.wav", 1, "-P 2"));
 }
 
 // The children of a running encode (forked, so they share its command line).

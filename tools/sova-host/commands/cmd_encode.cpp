@@ -170,8 +170,11 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     const int jobs = JobsWanted(options);
     const int64_t expectedSamples = source.Frames() * format.sampleRate / source.Rate(); // after resampling
     const size_t segments = PlanSegments(expectedSamples, jobs, SegmentFrames(options)).size();
-    // A source that passes unchanged is read by each segment itself, from its own offset.
-    const bool ownReading = feed.PassesSourceThrough() && !source.CutShortBy();
+    // A source that passes unchanged is read by each segment itself, from its own offset (a file
+    // that can be opened again: not a pipe).
+    const std::string readPath = spooled ? spooled->Path() : inPath;
+    std::error_code notAFile;
+    const bool ownReading = feed.PassesSourceThrough() && !source.CutShortBy() && std::filesystem::is_regular_file(readPath, notAFile);
     if (segments > 1)
         detail(fmt::format("encoding in {} segments, one process each{}", segments,
                            ownReading ? ", each reading the source itself" : ""));
@@ -186,7 +189,7 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
             writer.Finish(); // the segments' writers encode; this one only created the file and described it
             const SegmentedEncode segmented{&plugIn,    &module.Sink(),         format,         options.blockFrames,
                                             jobs,       SegmentFrames(options), expectedSamples,
-                                            ownReading ? (spooled ? spooled->Path() : inPath) : std::string(), detail};
+                                            ownReading ? readPath : std::string(), detail};
             framesDone = EncodeInSegments(segmented, feed, output.WorkPath(), progress);
         } else {
             writer.WriteAll(feed, options.blockFrames, progress, framesDone);

@@ -122,9 +122,11 @@ TEST_F(ParallelEncode, APipeIsReadOnceAndGivesTheSerialBytes) {
     // A named pipe cannot be opened again by each segment: it is converted once instead.
     const std::string fifo = dir->File("pipe.wav");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    ASSERT_EQ(std::system(("cat '" + dir->File("s44.wav") + "' > '" + fifo + "' &").c_str()), 0);
+    const pid_t writer = testsupport::StartProcess({"cat", dir->File("s44.wav")}, fifo, "/dev/null");
+    ASSERT_GT(writer, 0);
     std::string said;
     const std::string piped = Encode("pipe.wav", 2, "-P 2", &said);
+    waitpid(writer, nullptr, 0);
     EXPECT_TRUE(Contains(said, "encoding in 2 segments")) << said;
     EXPECT_FALSE(Contains(said, "each reading the source itself")) << said;
     EXPECT_TRUE(piped == Encode("s44.wav", 1, "-P 2"));

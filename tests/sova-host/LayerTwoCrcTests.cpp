@@ -93,6 +93,7 @@ TEST(LayerTwoCrc, EveryFrameTwolameWritesMatches) {
             const sovahost::FrameAudit audit = sovahost::AuditFrames(mp2);
             ASSERT_TRUE(audit.walk && audit.walk->Found()) << Name(encoding);
             EXPECT_TRUE(audit.walk->problems.empty()) << Name(encoding);
+            EXPECT_TRUE(audit.changes.empty()) << Name(encoding) << ": the " << audit.changes.front().field << " changes";
             EXPECT_GT(audit.walk->frames, 10) << Name(encoding);
             EXPECT_EQ(audit.crcFrames, audit.walk->frames) << Name(encoding);
             EXPECT_EQ(audit.crcChecked, audit.walk->frames) << Name(encoding);

@@ -33,6 +33,7 @@ public:
         if (!first_) first_ = header;
         Compare(header, offset);
         if (header.padding) ++audit_.paddedFrames;
+        audit_.modes.insert(header.mode);
         if (header.mode == 1) audit_.modeExtensions.insert((frame[3] >> 4) & 3);
         if (header.crc) {
             ++audit_.crcFrames;
@@ -50,7 +51,9 @@ private:
         const FrameHeader& first = *first_;
         Field("bitrate", first.bitrate != header.bitrate, offset, fmt::format("{} kbit/s", first.bitrate),
               fmt::format("{} kbit/s", header.bitrate));
-        Field("mode", first.mode != header.mode, offset, ModeWords(first.mode), ModeWords(header.mode));
+        // Stereo and joint stereo alternate frame by frame in what encoders write (twolame does);
+        // two independent channels against one programme's two do not.
+        Field("mode", (first.mode == 2) != (header.mode == 2), offset, ModeWords(first.mode), ModeWords(header.mode));
         Field("CRC", first.crc != header.crc, offset, OnOff(first.crc), OnOff(header.crc));
         Field("emphasis", first.emphasis != header.emphasis, offset, EmphasisWords(first.emphasis),
               EmphasisWords(header.emphasis));

@@ -22,7 +22,8 @@ struct CrcMismatch {
     bool complete = true;  // false: the frame is too short to hold its side information
 };
 
-// The first frame where a header field leaves the value it had in the first frame.
+// The first frame where a header field leaves the value it had in the first frame (for the mode:
+// where dual channel begins or ends; stereo and joint stereo may alternate).
 struct HeaderChange {
     std::string field;     // "bitrate", "mode", "CRC", "emphasis", "copyright", "original"
     int64_t frame = 0;     // counting from 1
@@ -38,6 +39,7 @@ struct FrameAudit {
     std::vector<CrcMismatch> crcMismatches;
     std::vector<HeaderChange> changes; // at most one per field, in the order of the file
     int64_t paddedFrames = 0;
+    std::set<int> modes;               // channel modes of the frames: 0 stereo, 1 joint, 2 dual, 3 mono
     std::set<int> modeExtensions;      // those joint stereo frames use
 };
 

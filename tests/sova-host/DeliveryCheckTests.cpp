@@ -147,6 +147,38 @@ TEST(Check, ACutARateChangeAndJunkEachFailWithTheirPosition) {
         << junkRun.out;
 }
 
+TEST(Check, VariableBitrateAndChangingHeaderFlagsFailWhereTheyBegin) {
+    TempDir dir;
+    const std::string vbr = Twolame(dir, "vbr.mp2", 48000, "-p -m s -v -V 5");
+    const testsupport::ProcessRun vbrRun = Check({"--json", vbr});
+    EXPECT_EQ(vbrRun.ExitCode(), 1) << vbrRun.out;
+    EXPECT_TRUE(Contains(vbrRun.out, "\"bitrate_mode\":\"VBR\"")) << vbrRun.out;
+    // Where the packet size first differs from the first packet's, in ffprobe's listing.
+    std::istringstream lines(Shell("ffprobe -v error -show_entries packet=pos,size -of csv=p=0 '" + vbr + "'"));
+    std::vector<std::pair<uint64_t, uint64_t>> packets; // size, pos
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty()) packets.emplace_back(std::stoull(line), std::stoull(line.substr(line.find(',') + 1)));
+    ASSERT_GT(packets.size(), 2u);
+    size_t change = 1;
+    while (change < packets.size() && packets[change].first == packets[0].first) ++change;
+    ASSERT_LT(change, packets.size()) << "twolame -v wrote a constant bitrate";
+    EXPECT_TRUE(Contains(vbrRun.out, "\"check\":\"vbr\",\"message\":\"the bitrate changes at frame " +
+                                         std::to_string(change + 1) + " (byte " + std::to_string(packets[change].second) + ","))
+        << vbrRun.out;
+
+    // Emphasis switched on halfway: two files joined, the same stream otherwise.
+    const std::string plain = Twolame(dir, "plain.mp2", 48000, "-p -m s -b 192");
+    const std::string emphasis = Twolame(dir, "emphasis.mp2", 48000, "-p -m s -b 192 -e 5");
+    const std::string joined = dir.File("joined.mp2");
+    const Bytes first = ReadBytes(plain);
+    WriteBytes(joined, first + ReadBytes(emphasis));
+    const testsupport::ProcessRun joinedRun = Check({joined});
+    EXPECT_EQ(joinedRun.ExitCode(), 1);
+    EXPECT_TRUE(Contains(joinedRun.out, "the emphasis changes at frame " + std::to_string(first.size() / 576 + 1) +
+                                            " (byte " + std::to_string(first.size()) + ", 3.000 s) from none to 50/15 us"))
+        << joinedRun.out;
+}
+
 TEST(Check, FilesFromFfmpegsMp2EncoderPassOneReportEach) {
     TempDir dir;
     std::vector<std::string> files;

@@ -52,16 +52,16 @@ struct Encoding {
     std::string extra; // further twolame options
 };
 
-// At each rate, stereo bitrates of 32, 64 and 128 kbit/s per channel and mono 32 to 192 kbit/s:
-// MPEG-1 reaches tables B.2a (48000 Hz from 56 kbit/s per channel, else 56 to 80), B.2b (32000
-// and 44100 Hz from 96), B.2c (44100 and 48000 Hz up to 48) and B.2d (32000 Hz up to 48).
+// At each MPEG-1 rate, bitrates per channel on both sides of each boundary between the tables:
+// B.2a (48000 Hz from 56 kbit/s per channel, else 56 to 80), B.2b (32000 and 44100 Hz from 96),
+// B.2c (44100 and 48000 Hz up to 48) and B.2d (32000 Hz up to 48). MPEG-2 LSF has one table.
 std::vector<Encoding> Encodings() {
     std::vector<Encoding> encodings;
     for (int rate : {32000, 44100, 48000}) {
-        for (char mode : {'s', 'j', 'd'})
-            for (int kbps : {64, 128, 256}) encodings.push_back({rate, mode, kbps, ""});
-        encodings.push_back({rate, 'j', 384, ""});
-        for (int kbps : {32, 64, 112, 192}) encodings.push_back({rate, 'm', kbps, ""});
+        for (int kbps : {64, 112, 160, 192, 384}) encodings.push_back({rate, 's', kbps, ""});
+        for (int kbps : {64, 128, 256, 384}) encodings.push_back({rate, 'j', kbps, ""});
+        for (int kbps : {96, 256}) encodings.push_back({rate, 'd', kbps, ""});
+        for (int kbps : {32, 48, 56, 80, 96, 192}) encodings.push_back({rate, 'm', kbps, ""});
     }
     encodings.push_back({44100, 'j', 192, "-d"});      // padded frames
     encodings.push_back({48000, 's', 256, "-E"});      // energy levels in the ancillary data

@@ -4,12 +4,14 @@
 // failures, silence at head and tail) and says so in words or, with --json, one JSON object a
 // line. Exit status 1 when any file fails.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <fmt/format.h>
 
 #include "Commands.h"
+#include "RunCommand.h"
 #include "host/DeliveryCheck.h"
 #include "host/DeliveryReportOutput.h"
 
@@ -22,10 +24,7 @@ struct CheckArguments {
 
 int Check(const HostOptions& options, const CheckArguments& arguments) {
     StartedModule module(options);
-    if (module.StartResult() != sova::sdk::kResultOK) {
-        std::fprintf(stderr, "sova-host: the module did not start: %s\n", ResultInWords(module.StartResult()).c_str());
-        return 1;
-    }
+    module.RequireStarted();
     DeliveryOptions check;
     bool allFit = true;
     for (const std::string& file : arguments.files) {
@@ -43,11 +42,11 @@ void RegisterCheckCommand(CLI::App& app, HostOptions& options) {
     auto* command = app.add_subcommand(
         "check", "Say whether MPEG audio Layer II files are fit to deliver: every frame's CRC, junk, cuts, changes of "
                  "format or header, tags, padding, and the decoded audio's silence at head and tail");
-    static CheckArguments arguments;
-    command->add_option("files", arguments.files, "Files to check")->required();
-    command->add_flag("--json", arguments.json, "One JSON object a line per file, for scripts");
+    auto arguments = std::make_shared<CheckArguments>();
+    command->add_option("files", arguments->files, "Files to check")->required();
+    command->add_flag("--json", arguments->json, "One JSON object a line per file, for scripts");
     command->footer("Exit status: 0 when every file is fit, 1 when any fails. Silence is audio below -60 dBFS on "
                     "every channel.");
-    command->callback([&options] { options.exitCode = Check(options, arguments); });
+    RunsAs(*command, options, [&options, arguments] { return Check(options, *arguments); });
 }
 } // namespace sovahost

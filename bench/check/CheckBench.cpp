@@ -30,8 +30,9 @@ double ChildrenCpuSeconds() {
 }
 
 void Run(const std::string& command) {
-    if (std::system(command.c_str()) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
+    const testsupport::ProcessRun run = testsupport::RunShell(command);
+    if (!run.Succeeded()) {
+        std::fprintf(stderr, "failed: %s\n%s", command.c_str(), run.err.c_str());
         std::exit(1);
     }
 }

@@ -16,13 +16,15 @@
 
 #include "host/FrameAudit.h"
 #include "host/LayerTwoCrc.h"
+#include "Process.h"
 #include "WriterTestSupport.h"
 
 namespace {
 using Bytes = std::vector<uint8_t>;
 
 void Shell(const std::string& command) {
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
+    const testsupport::ProcessRun run = testsupport::RunShell(command);
+    if (!run.Succeeded()) throw std::runtime_error("failed: " + command + "\n" + run.err);
 }
 
 Bytes ReadBytes(const std::string& path) {

@@ -296,3 +296,49 @@ TEST(Check, SilenceAtHeadAndTailIsMeasuredAsSilencedetectDoes) {
     EXPECT_TRUE(Contains(run.out, "silent throughout: no sample reaches -60 dBFS")) << run.out;
 }
 } // namespace
+
+namespace {
+// ffmpeg's ebur128 filter on a file: integrated loudness (LUFS) and true peak (dBTP).
+struct Ebur128 {
+    double integrated = 0, truePeak = 0;
+};
+Ebur128 MeasureWithFfmpeg(const std::string& path) {
+    const std::string log = Shell("ffmpeg -nostdin -nostats -i '" + path + "' -af ebur128=peak=true -f null - 2>&1");
+    const size_t summary = log.rfind("Summary:");
+    if (summary == std::string::npos) throw std::runtime_error("ebur128: " + log);
+    Ebur128 found;
+    found.integrated = std::strtod(log.c_str() + log.find("I:", summary) + 2, nullptr);
+    found.truePeak = std::strtod(log.c_str() + log.find("Peak:", log.find("True peak:", summary)) + 5, nullptr);
+    return found;
+}
+
+TEST(Check, LoudnessAndTruePeakAgainstATargetAgreeWithFfmpegsEbur128) {
+    TempDir dir;
+    // A loud programme: noise and a tone near full scale.
+    const std::string wav = dir.File("loud.wav"), mp2 = dir.File("loud.mp2");
+    Shell("ffmpeg -nostdin -v error -y -f lavfi -i 'anoisesrc=c=pink:r=48000:a=0.5:d=8:seed=5' -f lavfi -i "
+          "'sine=f=220:r=48000:d=8' -filter_complex '[0][1]amerge=inputs=2,volume=1.6' -c:a pcm_s16le '" + wav + "'");
+    Shell("twolame --quiet -p -b 256 '" + wav + "' '" + mp2 + "'");
+    const Ebur128 reference = MeasureWithFfmpeg(mp2);
+
+    const testsupport::ProcessRun measured = Check({"--json", "--loudness", "-23", mp2});
+    EXPECT_NEAR(JsonNumber(measured.out, "loudness_lufs"), reference.integrated, 0.3) << measured.out;
+    EXPECT_NEAR(JsonNumber(measured.out, "true_peak_dbtp"), reference.truePeak, 0.3) << measured.out;
+    EXPECT_EQ(measured.ExitCode(), 1) << "far louder than -23 LUFS";
+    EXPECT_TRUE(Contains(measured.out, "\"check\":\"loudness\"")) << measured.out;
+
+    // At its own loudness it passes unless the true peak passes the ceiling.
+    const std::string own = std::to_string(reference.integrated);
+    const std::string above = std::to_string(reference.truePeak + 0.5), below = std::to_string(reference.truePeak - 0.5);
+    const testsupport::ProcessRun fits = Check({"--loudness", own, "--true-peak", above, mp2});
+    EXPECT_EQ(fits.ExitCode(), 0) << fits.out;
+    const testsupport::ProcessRun peaks = Check({"--loudness", own, "--true-peak", below, mp2});
+    EXPECT_EQ(peaks.ExitCode(), 1) << peaks.out;
+    EXPECT_TRUE(Contains(peaks.out, "above the ceiling of")) << peaks.out;
+    // Off the target by more than the tolerance.
+    const testsupport::ProcessRun off = Check({"--loudness", std::to_string(reference.integrated - 2), "--tolerance", "1",
+                                               "--true-peak", above, mp2});
+    EXPECT_EQ(off.ExitCode(), 1) << off.out;
+    EXPECT_TRUE(Contains(off.out, "integrated loudness")) << off.out;
+}
+} // namespace

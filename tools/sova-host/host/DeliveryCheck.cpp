@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "host/DeliveryCheck.h"
 
+#include <cmath>
+
 #include <fmt/format.h>
 
 #include "host/FileFacts.h"
@@ -80,6 +82,18 @@ std::string Seconds(const std::vector<double>& places) {
     return text;
 }
 
+void JudgeLoudness(DeliveryReport& report, const LoudnessRequirement& required, const LoudnessFacts& measured) {
+    if (!measured.integratedLufs)
+        report.Fail("loudness", fmt::format("no programme loudness (below the absolute gate); target {:.1f} LUFS",
+                                            required.targetLufs));
+    else if (std::fabs(*measured.integratedLufs - required.targetLufs) > required.toleranceLu)
+        report.Fail("loudness", fmt::format("integrated loudness {:.1f} LUFS, target {:.1f} ± {:.1f} LU",
+                                            *measured.integratedLufs, required.targetLufs, required.toleranceLu));
+    if (required.truePeakCeilingDbtp && measured.truePeakDbtp > *required.truePeakCeilingDbtp)
+        report.Fail("true-peak", fmt::format("true peak {:.1f} dBTP, above the ceiling of {:.1f} dBTP",
+                                             measured.truePeakDbtp, *required.truePeakCeilingDbtp));
+}
+
 void JudgeDecoded(DeliveryReport& report) {
     const DecodedFacts& decoded = *report.decoded;
     const StreamDamage& damage = decoded.damage;
@@ -92,6 +106,7 @@ void JudgeDecoded(DeliveryReport& report) {
     if (damage.problems.empty() && (damage.Lost() > 0 || damage.Extra() > 0))
         report.Fail("length", fmt::format("the module delivered {} samples per channel; the frame headers promise {}",
                                           damage.delivered, damage.promised.value_or(0)));
+    if (report.loudnessRequired && decoded.loudness) JudgeLoudness(report, *report.loudnessRequired, *decoded.loudness);
     if (decoded.allSilent && decoded.samples > 0)
         report.Fail("silence", fmt::format("silent throughout: no sample reaches {:.0f} dBFS", decoded.silenceThresholdDbfs));
 }
@@ -109,12 +124,24 @@ void Decode(StartedModule& module, DeliveryReport& report, const DeliveryOptions
     decoded.sampleRate = session.Format().sampleRate;
     decoded.channels = session.Format().channelCount;
     SilenceSpan silence;
+    std::optional<LoudnessMeter> meter;
+    if (options.loudness || options.measureLoudness) meter.emplace(decoded.sampleRate, decoded.channels);
     std::vector<const float*> channels(static_cast<size_t>(decoded.channels));
+    std::vector<float> interleaved;
     const ReadThroughReport read = ReadThrough(session, options.block, [&](const ReadSession& block) {
+        const int64_t frames = block.FramesDone();
         for (int32_t c = 0; c < decoded.channels; ++c) channels[static_cast<size_t>(c)] = block.Channel(c);
-        silence.Add(channels.data(), decoded.channels, block.FramesDone());
+        silence.Add(channels.data(), decoded.channels, frames);
+        if (meter) {
+            interleaved.resize(static_cast<size_t>(frames * decoded.channels));
+            for (int64_t i = 0; i < frames; ++i)
+                for (int32_t c = 0; c < decoded.channels; ++c)
+                    interleaved[static_cast<size_t>(i * decoded.channels + c)] = channels[static_cast<size_t>(c)][i];
+            meter->Add(interleaved.data(), frames);
+        }
         return true;
     });
+    if (meter) decoded.loudness = meter->Facts();
     decoded.samples = read.delivered;
     const double rate = decoded.sampleRate > 0 ? decoded.sampleRate : 1;
     decoded.headSilence = static_cast<double>(silence.HeadFrames()) / rate;

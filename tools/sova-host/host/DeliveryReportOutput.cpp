@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "host/DeliveryReportOutput.h"
 
+#include <cmath>
 #include <set>
 
 #include <fmt/format.h>
 
 #include "host/EncodePlan.h"
+#include "host/LoudnessScan.h"
 #include "host/StreamProblemJson.h"
 
 namespace sovahost {
@@ -57,11 +59,12 @@ std::string ChangesInWords(const FrameAudit& audit) {
     return text;
 }
 
-std::string LoudnessInWords(const DecodedFacts& decoded, const std::optional<LoudnessRequirement>& required) {
-    const LoudnessFacts& loudness = *decoded.loudness;
-    std::string text = loudness.integratedLufs ? fmt::format("{:.1f} LUFS", *loudness.integratedLufs) : "below the gate";
+// "-23.1 LUFS (target -23.0 ± 1.0), true peak -1.5 dBTP (ceiling -1.0)"
+std::string LoudnessAgainstTarget(const LoudnessFacts& loudness, const std::optional<LoudnessRequirement>& required) {
+    std::string text = LevelText(loudness.integratedLufs, "LUFS");
     if (required) text += fmt::format(" (target {:.1f} ± {:.1f})", required->targetLufs, required->toleranceLu);
-    text += fmt::format(", true peak {:.1f} dBTP", loudness.truePeakDbtp);
+    text += ", true peak " + LevelText(std::isfinite(loudness.truePeakDbtp) ? std::optional<double>(loudness.truePeakDbtp)
+                                                                            : std::nullopt, "dBTP");
     if (required && required->truePeakCeilingDbtp) text += fmt::format(" (ceiling {:.1f})", *required->truePeakCeilingDbtp);
     return text;
 }
@@ -98,7 +101,7 @@ std::string DeliveryReportInWords(const DeliveryReport& report) {
                                            : fmt::format("{:.3f} s at the head, {:.3f} s at the tail (below {:.0f} dBFS)",
                                                          decoded.headSilence, decoded.tailSilence,
                                                          decoded.silenceThresholdDbfs));
-        if (decoded.loudness) line("loudness:", LoudnessInWords(decoded, report.loudnessRequired));
+        if (decoded.loudness) line("loudness:", LoudnessAgainstTarget(*decoded.loudness, report.loudnessRequired));
     }
     for (const DeliveryFailure& failure : report.failures) line("FAILED:", failure.message);
     return text;
@@ -163,12 +166,7 @@ std::string DeliveryReportJson(const DeliveryReport& report) {
         json.Add("head_silence_s", decoded.headSilence);
         json.Add("tail_silence_s", decoded.tailSilence);
         json.Add("all_silent", decoded.allSilent);
-        if (decoded.loudness) {
-            AddNullable(json, "loudness_lufs", decoded.loudness->integratedLufs);
-            AddNullable(json, "loudness_range_lu", decoded.loudness->rangeLu);
-            json.Add("true_peak_dbtp", decoded.loudness->truePeakDbtp);
-            json.Add("sample_peak_dbfs", decoded.loudness->samplePeakDbfs);
-        }
+        if (decoded.loudness) AddLoudness(json, *decoded.loudness);
     }
     if (report.loudnessRequired) {
         json.Add("loudness_target_lufs", report.loudnessRequired->targetLufs);

@@ -75,6 +75,17 @@ void AddEncodeOptions(CLI::App& command, EncodeOptions& options) {
     command.add_flag("--non-copyright", options.nonCopyright, "Mark as non-copyright (the default)");
     command.add_flag("--original", options.original, "Mark as original");
     command.add_flag("-o,--non-original", options.nonOriginal, "Mark as non-original (the default)");
+    command.add_option("--container", options.broadcast.container,
+                       "mp2: the raw Layer II frames; bwf: a broadcast WAV file holding them (fmt 0x0050, fact, mext, "
+                       "bext) (default: bwf for an output named .wav, .wave or .bwf, else mp2)")
+        ->check(CLI::IsMember({"mp2", "bwf"}));
+    command.add_option("--description", options.broadcast.description,
+                       "Broadcast WAV: the bext description, up to 256 ASCII characters (default: the source's bext "
+                       "description, else its LIST INFO comment or title)");
+    command.add_option("--originator", options.broadcast.originator,
+                       "Broadcast WAV: the bext originator, up to 32 ASCII characters (default: the source's)");
+    command.add_option("--originator-reference", options.broadcast.originatorReference,
+                       "Broadcast WAV: the bext originator reference, up to 32 ASCII characters (default: the source's)");
     command.add_flag("--dialog", options.dialog, "Edit the settings in the plug-in's dialog first");
     command.add_flag("--no-progress", options.noProgress, "Never draw a progress bar");
     const char* developer = "Developer options (protocol testing)";
@@ -114,6 +125,7 @@ EncodeOptions WithSettingsText(const EncodeOptions& options, const std::string& 
     only.noProgress = options.noProgress;
     only.jobs = options.jobs;
     only.segmentFrames = options.segmentFrames;
+    only.broadcast = options.broadcast;
     return only;
 }
 
@@ -146,6 +158,10 @@ std::vector<std::string> EncodeArguments(const EncodeOptions& options) {
     flag("--no-conform", options.skipConform);
     flag("--dialog", options.dialog);
     flag("--no-progress", options.noProgress);
+    if (!options.broadcast.container.empty()) value("--container", options.broadcast.container);
+    if (options.broadcast.description) value("--description", *options.broadcast.description);
+    if (options.broadcast.originator) value("--originator", *options.broadcast.originator);
+    if (options.broadcast.originatorReference) value("--originator-reference", *options.broadcast.originatorReference);
     if (options.jobs > 0) value("--jobs", std::to_string(options.jobs));
     if (options.segmentFrames > 0) value("--segment-frames", std::to_string(options.segmentFrames));
     return args;

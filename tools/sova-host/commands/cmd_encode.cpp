@@ -25,6 +25,7 @@
 #include "EncodeSegments.h"
 #include "module/HostObjects.h"
 #include "host/AudioSource.h"
+#include "host/BroadcastWaveOutput.h"
 #include "host/EncodePlan.h"
 #include "host/InputProblem.h"
 #include "host/LayerTwoRules.h"
@@ -197,11 +198,18 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     InstallInterruptCleanup();
     OutputFile output(outPath, hostOptions.overwrite, {inPath});
     if (const std::string problem = OutputNameProblem(outPath); !problem.empty()) throw std::runtime_error(problem);
+    const bool broadcastWave = WantsBroadcastWave(outPath, options.broadcast);
+    if (const std::string problem = BroadcastOptionProblem(outPath, options.broadcast); !problem.empty())
+        throw std::runtime_error(problem);
+    // A broadcast WAV file: the module writes the frames into a file of their own, wrapped at the end.
+    const std::unique_ptr<BroadcastWaveOutput> wave = broadcastWave ? std::make_unique<BroadcastWaveOutput>(outPath) : nullptr;
+    const std::string framesPath = wave ? wave->FramesPath() : output.WorkPath();
     const std::string shownOut = outPath == "-" ? "standard output" : outPath;
     const std::string shownIn = inPath == "-" ? "standard input" : inPath;
     std::unique_ptr<TempFile> spooled;
     if (inPath == "-") spooled = SpoolStandardInput();
-    AudioSource source(spooled ? spooled->Path() : inPath, shownIn, outPath);
+    const std::string sourcePath = spooled ? spooled->Path() : inPath;
+    AudioSource source(sourcePath, shownIn, outPath);
     say(SourceLine(shownIn, source));
     if (const auto& cut = source.CutShortBy())
         warn(fmt::format("'{}' is cut short: its header promises {} samples, the file holds {}; encoding the {}", shownIn,
@@ -254,10 +262,15 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     }
     detail("settings: " + ToUtf8(format.settingsText));
     if (!feed.Conversion().empty()) say("converting: " + feed.Conversion());
+    const auto writtenSettings = SettingsEntries(ToUtf8(format.settingsText));
+    if (wave)
+        if (const std::string note = PaddingNote(format.sampleRate, SettingsNumber(writtenSettings, "PaddingType").value_or(0) != 0);
+            !note.empty())
+            say(note);
 
     WriteOpenRequest open;
     open.sink = &module.Sink();
-    open.path = FromUtf8(output.WorkPath());
+    open.path = FromUtf8(framesPath);
     open.format = &format;
     const int32_t openResult = plugIn.Call(kSelectorOpenForWrite, nullptr, &open);
     if (openResult != kResultOK || !open.writeHandle) {
@@ -292,7 +305,7 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
                 throw std::runtime_error(fmt::format("the plug-in could not finish the file: {}", ResultInWords(closeResult)));
             const SegmentedEncode segmented{&plugIn,    &module.Sink(),         format,         options.blockFrames,
                                             jobs,       SegmentFrames(options), expectedSamples};
-            framesDone = EncodeInSegments(segmented, feed, output.WorkPath(), progress);
+            framesDone = EncodeInSegments(segmented, feed, framesPath, progress);
         }
         for (; !closed;) {
             const int64_t frames = feed.Read(options.blockFrames, buffers);
@@ -315,6 +328,14 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
             const int32_t closeResult = plugIn.Call(kSelectorCloseWriter, open.writeHandle, &close);
             if (closeResult != kResultOK)
                 throw std::runtime_error(fmt::format("the plug-in could not finish the file: {}", ResultInWords(closeResult)));
+        }
+        if (wave) {
+            const LayerTwoStream stream = wave->Describe(SettingsNumber(writtenSettings, "Energy").value_or(0) != 0);
+            const BroadcastText text = ComposeBroadcastText(options.broadcast, SourceBroadcastText(sourcePath), source.Rate(),
+                                                            stream, "sova-host " SOVA_VERSION, std::time(nullptr));
+            wave->Wrap(stream, text, StoredLoudness{}, output.WorkPath());
+            detail(fmt::format("broadcast WAV: {} frames of {} bytes{} in fmt 0x0050, fact, mext and bext", stream.frames,
+                               stream.frameBytes, stream.sameSize ? "" : " (and padded ones)"));
         }
     } catch (const std::exception& failure) {
         progress.End();

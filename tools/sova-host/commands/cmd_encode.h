@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "host/BroadcastWaveOutput.h"
 #include "module/HostModule.h"
 
 namespace sovahost {
@@ -36,6 +37,7 @@ struct EncodeOptions {
     bool noProgress = false;
     int jobs = 0;                            // --jobs: processes encoding one file (0: one per core, 8 at most)
     int64_t segmentFrames = 0;               // the shortest segment worth a process (0: the default)
+    BroadcastOptions broadcast;              // --container, --description, --originator, --originator-reference
 };
 
 void AddEncodeOptions(CLI::App& command, EncodeOptions& options);

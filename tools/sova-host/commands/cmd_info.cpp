@@ -17,6 +17,7 @@
 #include <fmt/format.h>
 
 #include "Commands.h"
+#include "host/BroadcastWaveInfo.h"
 #include "host/FileFacts.h"
 #include "host/StandardInputSpool.h"
 #include "host/Json.h"
@@ -65,7 +66,8 @@ std::string BitrateText(const FileFacts& facts) {
 }
 
 // With quiet set, only a file that is refused or damaged is shown, in one line.
-void PrintText(const FileFacts& facts, const InfoArguments& arguments, const HostOptions& options) {
+void PrintText(const FileFacts& facts, const std::optional<BroadcastWaveFacts>& wave, const InfoArguments& arguments,
+               const HostOptions& options) {
     if (options.quiet) {
         if (!facts.refusal.empty()) fmt::print("{}: refused: {}\n", facts.path, facts.refusal);
         else if (facts.Damaged())
@@ -92,6 +94,7 @@ void PrintText(const FileFacts& facts, const InfoArguments& arguments, const Hos
     line("emphasis:", facts.EmphasisName());
     line("copyright:", YesNo(facts.copyright));
     line("original:", YesNo(facts.original));
+    if (wave) BroadcastWaveLines(*wave, line);
     if (arguments.settings || options.verbose) line("settings:", facts.settingsText);
     if (options.verbose) {
         line("samples:", fmt::format("format code {}{}", facts.format.sampleFormat,
@@ -134,7 +137,7 @@ void AddDamage(JsonObject& json, const StreamDamage& damage) {
     json.Add("extra_samples", damage.Extra());
 }
 
-void PrintJson(const FileFacts& facts, const InfoArguments& arguments) {
+void PrintJson(const FileFacts& facts, const std::optional<BroadcastWaveFacts>& wave, const InfoArguments& arguments) {
     JsonObject json;
     json.Add("path", facts.path);
     if (!facts.refusal.empty()) {
@@ -180,6 +183,7 @@ void PrintJson(const FileFacts& facts, const InfoArguments& arguments) {
     json.Add("emphasis", facts.EmphasisName());
     json.Add("copyright", facts.copyright);
     json.Add("original", facts.original);
+    if (wave) AddBroadcastWaveJson(json, *wave);
     if (arguments.settings) json.Add("settings", facts.settingsText);
     if (facts.damage) {
         AddDamage(json, *facts.damage);
@@ -200,11 +204,13 @@ int Info(const HostOptions& options, const InfoArguments& arguments) {
     for (const std::string& file : arguments.files) {
         std::unique_ptr<TempFile> spooled; // standard input, kept in a file the module can open by name
         if (file == "-") spooled = SpoolStandardInput();
-        FileFacts facts = GatherFileFacts(module, spooled ? spooled->Path() : file,
-                                          {arguments.verify, arguments.block, !options.trace});
+        const std::string path = spooled ? spooled->Path() : file;
+        FileFacts facts = GatherFileFacts(module, path, {arguments.verify, arguments.block, !options.trace});
         facts.path = file;
-        if (arguments.json) PrintJson(facts, arguments);
-        else PrintText(facts, arguments, options);
+        std::optional<BroadcastWaveFacts> wave = ReadBroadcastWave(path);
+        if (wave && !HoldsMpeg(*wave)) wave.reset();
+        if (arguments.json) PrintJson(facts, wave, arguments);
+        else PrintText(facts, wave, arguments, options);
         allGood = allGood && facts.refusal.empty() && !facts.Damaged();
         std::fflush(stdout);
     }

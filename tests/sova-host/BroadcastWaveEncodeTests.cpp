@@ -3,6 +3,7 @@
 // frames of the raw MP2 of the same encode; ffprobe reads the file as mp2 with its duration; mpg123
 // and sova-host decode it sample for sample as the raw MP2; the source's bext or LIST INFO text
 // carries over; a failed or refused job leaves no file.
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -225,6 +226,21 @@ TEST_F(BroadcastWaveEncode, RefusalsAndFailuresLeaveNoFile) {
         chmod(dir.File("locked").c_str(), 0700);
         EXPECT_TRUE(fs::is_empty(dir.File("locked")));
     }
+    // A file size limit that the frames fit in but the WAV file around them does not: the wrap
+    // fails in words, and neither the frames nor the WAV file are left.
+    ASSERT_EQ(Encode({"-b", "256", source, dir.File("sized.mp2")}).ExitCode(), 0);
+    const auto frameBytes = static_cast<rlim_t>(fs::file_size(dir.File("sized.mp2")));
+    fs::remove(dir.File("sized.mp2"));
+    const auto limited = [frameBytes] {
+        const rlimit limit{frameBytes + 100, frameBytes + 100};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    };
+    const ProcessRun cut = testsupport::RunProcess(hosttest::HostCommand({"encode", "-b", "256", source, dir.File("sized.wav")}),
+                                                   hosttest::NoDisplay("/dev/null", limited));
+    EXPECT_EQ(cut.ExitCode(), 1) << cut.status << cut.err;
+    EXPECT_TRUE(Contains(cut.err, "File too large")) << cut.err;
+    EXPECT_EQ(Listing(dir), before);
+
     // Standard output with --container bwf: a whole WAV file.
     const ProcessRun piped = Encode({"--container", "bwf", source, "-"});
     ASSERT_EQ(piped.ExitCode(), 0) << piped.err;

@@ -181,6 +181,10 @@ TEST(BroadcastWaveHeader, RefusesWhatARiffSizeCannotHold) {
     EXPECT_THROW(BroadcastWaveHeader(stream, {}, {}), std::runtime_error);
     stream.dataBytes = (uint64_t{1} << 32) - 1000;
     EXPECT_NO_THROW(BroadcastWaveHeader(stream, {}, {}));
+    // Before encoding: 24 hours at 384 kbit/s (4.15e9 bytes) fit, 25 hours do not; 32 kbit/s mono for days does.
+    EXPECT_EQ(BroadcastWaveSizeProblem(int64_t{48000} * 3600 * 24, 48000, 384), "");
+    EXPECT_NE(BroadcastWaveSizeProblem(int64_t{48000} * 3600 * 25, 48000, 384), "");
+    EXPECT_EQ(BroadcastWaveSizeProblem(int64_t{48000} * 3600 * 24 * 10, 48000, 32), "");
 }
 
 TEST(BroadcastWaveHeader, TextIsAsciiAndCutToItsField) {

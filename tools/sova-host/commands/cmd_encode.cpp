@@ -264,7 +264,8 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     if (!feed.Conversion().empty()) say("converting: " + feed.Conversion());
     const auto writtenSettings = SettingsEntries(ToUtf8(format.settingsText));
     if (wave)
-        if (const std::string note = PaddingNote(format.sampleRate, SettingsNumber(writtenSettings, "PaddingType").value_or(0) != 0);
+        if (const std::string note = wave->Prepare(source.Frames() * format.sampleRate / source.Rate(), format.sampleRate,
+                                                   plan.bitrate, SettingsNumber(writtenSettings, "PaddingType").value_or(0) != 0);
             !note.empty())
             say(note);
 
@@ -330,12 +331,11 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
                 throw std::runtime_error(fmt::format("the plug-in could not finish the file: {}", ResultInWords(closeResult)));
         }
         if (wave) {
-            const LayerTwoStream stream = wave->Describe(SettingsNumber(writtenSettings, "Energy").value_or(0) != 0);
-            const BroadcastText text = ComposeBroadcastText(options.broadcast, SourceBroadcastText(sourcePath), source.Rate(),
-                                                            stream, "sova-host " SOVA_VERSION, std::time(nullptr));
-            wave->Wrap(stream, text, StoredLoudness{}, output.WorkPath());
-            detail(fmt::format("broadcast WAV: {} frames of {} bytes{} in fmt 0x0050, fact, mext and bext", stream.frames,
-                               stream.frameBytes, stream.sameSize ? "" : " (and padded ones)"));
+            const LayerTwoStream stream =
+                wave->Finish(options.broadcast, sourcePath, source.Rate(), SettingsNumber(writtenSettings, "Energy").value_or(0) != 0,
+                             StoredLoudness{}, "sova-host " SOVA_VERSION, output.WorkPath());
+            detail(fmt::format("broadcast WAV: {} frames of {} bytes{}", stream.frames, stream.frameBytes,
+                               stream.sameSize ? "" : " (and padded ones)"));
         }
     } catch (const std::exception& failure) {
         progress.End();

@@ -99,16 +99,30 @@ std::string CodingHistoryLine(const LayerTwoStream& stream, const std::string& s
                        stream.bitrateKbps, modes[stream.mode & 3], software);
 }
 
+namespace {
+constexpr uint64_t kLargestRiffBytes = std::numeric_limits<uint32_t>::max();
+
+std::string TooLarge(uint64_t frameBytes) {
+    return fmt::format("{} bytes of frames do not fit in a WAV file (4 GiB at most; RF64 is not written): write a raw "
+                       ".mp2, or split the source",
+                       frameBytes);
+}
+} // namespace
+
+std::string BroadcastWaveSizeProblem(int64_t samples, int32_t rate, int32_t kbps) {
+    if (samples <= 0 || rate <= 0 || kbps <= 0) return {};
+    const uint64_t frames = (static_cast<uint64_t>(samples) + 1151) / 1152 + 1; // and the flushed one
+    const uint64_t bytes = frames * (144000ull * static_cast<uint64_t>(kbps) / static_cast<uint64_t>(rate) + 1);
+    return bytes + 64 * 1024 > kLargestRiffBytes ? TooLarge(bytes) : std::string(); // 64 KiB for the chunks
+}
+
 std::vector<uint8_t> BroadcastWaveHeader(const LayerTwoStream& stream, const BroadcastText& text,
                                          const StoredLoudness& loudness) {
     const std::string history = AsciiOnly(text.codingHistory);
     const uint64_t bextBytes = kBextFixedBytes + history.size();
     const uint64_t headerBytes = 12 + (8 + 40) + (8 + 4) + (8 + 12) + (8 + bextBytes + (bextBytes & 1)) + 8;
     const uint64_t riffBytes = headerBytes - 8 + stream.dataBytes + (stream.dataBytes & 1);
-    if (riffBytes > std::numeric_limits<uint32_t>::max())
-        throw std::runtime_error(fmt::format("{} bytes of frames do not fit in a WAV file (4 GiB at most; RF64 is not "
-                                             "written): write a raw .mp2, or split the source",
-                                             stream.dataBytes));
+    if (riffBytes > kLargestRiffBytes) throw std::runtime_error(TooLarge(stream.dataBytes));
     RiffBytes out;
     out.Tag("RIFF");
     out.U32(static_cast<uint32_t>(riffBytes));

@@ -56,6 +56,10 @@ std::string CodingHistoryLine(const LayerTwoStream& stream, const std::string& s
 std::vector<uint8_t> BroadcastWaveHeader(const LayerTwoStream& stream, const BroadcastText& text,
                                          const StoredLoudness& loudness);
 
+// Empty when `samples` per channel at `rate` and `kbps` make frames that fit in a WAV file; else
+// why not, in words (checked before encoding; BroadcastWaveHeader checks the real size again).
+std::string BroadcastWaveSizeProblem(int64_t samples, int32_t rate, int32_t kbps);
+
 // Walks the raw Layer II frames in framesPath; throws std::runtime_error when they are not one
 // clean Layer II stream (no frames, junk, a cut frame, a change of rate or layer).
 LayerTwoStream DescribeLayerTwoFrames(const std::string& framesPath);

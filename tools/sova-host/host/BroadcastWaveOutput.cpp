@@ -124,15 +124,21 @@ BroadcastWaveOutput::BroadcastWaveOutput(const std::string& finalPath) {
     frames_ = std::make_unique<TempFile>(folder.empty() ? "." : folder, "frames.mp2");
 }
 
-LayerTwoStream BroadcastWaveOutput::Describe(bool energyLevels) const {
-    LayerTwoStream stream = DescribeLayerTwoFrames(FramesPath());
-    stream.energyLevels = energyLevels;
-    return stream;
+std::string BroadcastWaveOutput::Prepare(int64_t samples, int32_t rate, int32_t kbps, bool padding) const {
+    if (const std::string problem = BroadcastWaveSizeProblem(samples, rate, kbps); !problem.empty())
+        throw std::runtime_error(problem);
+    return PaddingNote(rate, padding);
 }
 
-void BroadcastWaveOutput::Wrap(const LayerTwoStream& stream, const BroadcastText& text, const StoredLoudness& loudness,
-                               const std::string& workPath) const {
+LayerTwoStream BroadcastWaveOutput::Finish(const BroadcastOptions& options, const std::string& sourcePath,
+                                           int32_t sourceRate, bool energyLevels, const StoredLoudness& loudness,
+                                           const std::string& software, const std::string& workPath) const {
+    LayerTwoStream stream = DescribeLayerTwoFrames(FramesPath());
+    stream.energyLevels = energyLevels;
+    const BroadcastText text =
+        ComposeBroadcastText(options, SourceBroadcastText(sourcePath), sourceRate, stream, software, std::time(nullptr));
     WriteBroadcastWave(FramesPath(), stream, text, loudness, workPath);
+    return stream;
 }
 
 std::string PaddingNote(int32_t rate, bool padding) {

@@ -47,11 +47,17 @@ public:
     explicit BroadcastWaveOutput(const std::string& finalPath);
     // Where the module writes the raw frames.
     const std::string& FramesPath() const { return frames_->Path(); }
-    // Describes the frames (energyLevels: TwoLAME wrote energy levels in the ancillary data).
-    LayerTwoStream Describe(bool energyLevels) const;
-    // Writes the broadcast WAV file to workPath; throws std::runtime_error when it cannot.
-    void Wrap(const LayerTwoStream& stream, const BroadcastText& text, const StoredLoudness& loudness,
-              const std::string& workPath) const;
+    // Before encoding `samples` per channel at `rate` and `kbps` (0 when unknown): throws
+    // std::runtime_error when the frames would not fit in a WAV file; returns the padding note to
+    // show (PaddingNote), empty when there is none.
+    std::string Prepare(int64_t samples, int32_t rate, int32_t kbps, bool padding) const;
+    // After the module closed the frames file: describes the frames (energyLevels: TwoLAME wrote
+    // energy levels in the ancillary data), composes the bext text (ComposeBroadcastText) and
+    // writes the WAV file to workPath; returns the frames' description. Throws
+    // std::runtime_error when it cannot.
+    LayerTwoStream Finish(const BroadcastOptions& options, const std::string& sourcePath, int32_t sourceRate,
+                          bool energyLevels, const StoredLoudness& loudness, const std::string& software,
+                          const std::string& workPath) const;
 private:
     std::unique_ptr<TempFile> frames_;
 };

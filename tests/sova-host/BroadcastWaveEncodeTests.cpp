@@ -248,3 +248,14 @@ TEST_F(BroadcastWaveEncode, RefusalsAndFailuresLeaveNoFile) {
     EXPECT_EQ(piped.out.substr(8, 4), "WAVE");
 }
 } // namespace
+
+namespace {
+TEST_F(BroadcastWaveEncode, ConvertWritesWavFilesWithTheOptionsOfEach) {
+    const std::string source = Source(48000, 1.0);
+    const ProcessRun run = Host({"convert", "--container", "bwf", "--originator", "Radio Sova", "-O", dir.File("out"), source});
+    ASSERT_EQ(run.ExitCode(), 0) << run.out << run.err;
+    const std::string json = Info(dir.File("out/source-48000.wav"));
+    EXPECT_TRUE(Contains(json, "\"container\":\"broadcast WAV\"")) << json;
+    EXPECT_TRUE(Contains(json, "\"bext_originator\":\"Radio Sova\"")) << json;
+}
+} // namespace

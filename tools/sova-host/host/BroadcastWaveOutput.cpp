@@ -119,6 +119,16 @@ BroadcastText ComposeBroadcastText(const BroadcastOptions& options, const Broadc
     return text;
 }
 
+StoredLoudness StoredFrom(const LoudnessFacts& facts) {
+    StoredLoudness stored;
+    stored.integratedLufs = facts.integratedLufs;
+    stored.rangeLu = facts.rangeLu;
+    stored.maxTruePeakDbtp = facts.truePeakDbtp; // -inf for silence: stored as missing
+    stored.maxMomentaryLufs = facts.maxMomentaryLufs;
+    stored.maxShortTermLufs = facts.maxShortTermLufs;
+    return stored;
+}
+
 BroadcastWaveOutput::BroadcastWaveOutput(const std::string& finalPath) {
     const std::string folder = finalPath == "-" ? "." : std::filesystem::path(finalPath).parent_path().string();
     frames_ = std::make_unique<TempFile>(folder.empty() ? "." : folder, "frames.mp2");

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "host/BroadcastWave.h"
+#include "host/Loudness.h"
 #include "host/TempFile.h"
 
 namespace sovahost {
@@ -39,6 +40,10 @@ BroadcastText SourceBroadcastText(const std::string& sourcePath);
 // the source's coding history followed by the line for `stream`.
 BroadcastText ComposeBroadcastText(const BroadcastOptions& options, const BroadcastText& source, int32_t sourceRate,
                                    const LayerTwoStream& stream, const std::string& software, std::time_t now);
+
+// The five loudness fields of a bext chunk from a measurement (what it could not measure, such as
+// the loudness of silence, stays missing).
+StoredLoudness StoredFrom(const LoudnessFacts& facts);
 
 class BroadcastWaveOutput {
 public:

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,7 +31,12 @@ public:
     int64_t Read(int64_t frames, std::vector<std::vector<uint8_t>>& buffers);
     // Samples beyond full scale delivered so far, which the module clips.
     int64_t OverFullScale() const { return overFullScale_; }
+    // Called by Read with every block it delivers (the buffers as filled, the frames, Code()), e.g.
+    // to measure the loudness of what the module is handed; set before the first Read.
+    using Observer = std::function<void(const std::vector<std::vector<uint8_t>>& buffers, int64_t frames, int32_t code)>;
+    void Observe(Observer observer) { observer_ = std::move(observer); }
 private:
+    int64_t ReadBlock(int64_t frames, std::vector<std::vector<uint8_t>>& buffers);
     float MixPeak();
     void Refill(int64_t frames);
     void Store(const float* frame, std::vector<std::vector<uint8_t>>& buffers, int64_t index);
@@ -47,5 +53,6 @@ private:
     std::vector<int16_t> shorts_;
     bool ended_ = false;
     int64_t overFullScale_ = 0;
+    Observer observer_;
 };
 } // namespace sovahost

@@ -155,7 +155,7 @@ TEST(BroadcastWaveHeader, PaddedMonoAt44100IsNotHomogeneous) {
     EXPECT_EQ(U16(h, 20 + 30), 0x0001 | 0x0004 | 0x0010); // private, original, MPEG-1
     EXPECT_EQ(U16(h, 80), 0);           // not homogeneous, padding used
     EXPECT_EQ(U16(h, 82), 417);         // the nominal frame size of a constant bitrate
-    EXPECT_EQ(U16(h, 84), 2);           // energy levels: 2 bytes in mono
+    EXPECT_EQ(U16(h, 84), 3);           // energy levels: 3 bytes in mono
     EXPECT_EQ(U16(h, 86), 0x0001);      // energy of the left (only) channel
     for (size_t field = 0; field < 5; ++field) EXPECT_EQ(U16(h, 100 + 412 + 2 * field), 0x7FFF);
     EXPECT_EQ(U32(h, 96), 602u);        // an empty coding history

@@ -61,8 +61,9 @@ uint16_t SoundInformation(const LayerTwoStream& stream) {
     return bits;
 }
 
-// TwoLAME writes the energy levels in the last bytes of each frame: 2 in mono, 5 otherwise.
-uint16_t AncillaryBytes(const LayerTwoStream& stream) { return stream.energyLevels ? (stream.channels == 1 ? 2 : 5) : 0; }
+// TwoLAME reserves the last bytes of each frame for the energy levels: 3 in mono, 5 otherwise
+// (24 and 40 ancillary bits, as twolame --verbose -E reports).
+uint16_t AncillaryBytes(const LayerTwoStream& stream) { return stream.energyLevels ? (stream.channels == 1 ? 3 : 5) : 0; }
 
 uint16_t AncillaryDefinition(const LayerTwoStream& stream) {
     if (!stream.energyLevels) return 0;

@@ -262,3 +262,33 @@ TEST_F(BroadcastWaveEncode, ConvertWritesWavFilesWithTheOptionsOfEach) {
     EXPECT_TRUE(Contains(json, "\"bext_originator\":\"Radio Sova\"")) << json;
 }
 } // namespace
+
+namespace {
+// A figure of ffmpeg's ebur128 summary ("I:", "LRA:", "Peak:") after its heading.
+double FfmpegFigure(const std::string& summary, const std::string& heading, const std::string& label) {
+    const size_t at = summary.find(label, summary.rfind(heading));
+    return std::stod(summary.substr(at + label.size()));
+}
+
+// The bext loudness fields hold the loudness of what was encoded, as ffmpeg's ebur128 measures
+// the source (no gain here: the module is handed the source's samples).
+TEST_F(BroadcastWaveEncode, StoresTheLoudnessFfmpegMeasures) {
+    const std::string source = dir.File("speechlike.wav");
+    Shell("ffmpeg -nostdin -v error -y -f lavfi -i 'sine=f=300:d=12,volume=0.3' -f lavfi -i "
+          "'anoisesrc=d=12:c=pink:a=0.05:seed=7' -filter_complex 'amerge,volume=enable=between(t\\,4\\,8):volume=0.25' "
+          "-ar 48000 -c:a pcm_s16le '" + source + "'");
+    ASSERT_EQ(Encode({source, dir.File("measured.wav")}).ExitCode(), 0);
+    const std::string json = Info(dir.File("measured.wav"));
+    const auto stored = [&json](const std::string& key) {
+        const size_t at = json.find("\"" + key + "\":");
+        return at == std::string::npos ? std::nan("") : std::stod(json.substr(at + key.size() + 3));
+    };
+    const std::string summary = testsupport::RunShell("ffmpeg -nostdin -nostats -i '" + source +
+                                                      "' -af ebur128=peak=true -f null - 2>&1").out;
+    EXPECT_NEAR(stored("bext_loudness_lufs"), FfmpegFigure(summary, "Integrated loudness:", "I:"), 0.3) << json;
+    EXPECT_NEAR(stored("bext_loudness_range_lu"), FfmpegFigure(summary, "Loudness range:", "LRA:"), 1.0) << json;
+    EXPECT_NEAR(stored("bext_true_peak_dbtp"), FfmpegFigure(summary, "True peak:", "Peak:"), 0.3) << json;
+    EXPECT_LT(stored("bext_max_short_term_lufs"), stored("bext_max_momentary_lufs") + 0.01) << json;
+    EXPECT_GT(stored("bext_max_short_term_lufs"), stored("bext_loudness_lufs")) << json;
+}
+} // namespace

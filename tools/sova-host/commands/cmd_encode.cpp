@@ -28,6 +28,7 @@
 #include "module/HostObjects.h"
 #include "host/AudioSource.h"
 #include "host/BroadcastWaveOutput.h"
+#include "host/HandedLoudness.h"
 #include "host/EncodePlan.h"
 #include "host/InputProblem.h"
 #include "host/LayerTwoRules.h"
@@ -207,6 +208,13 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
                                                    plan.bitrate, SettingsNumber(writtenSettings, "PaddingType").value_or(0) != 0);
             !note.empty())
             say(note);
+    std::unique_ptr<HandedLoudness> handed; // the bext loudness: what the module is handed, measured as it goes
+    if (wave) {
+        handed = std::make_unique<HandedLoudness>(format.sampleRate, format.channelCount);
+        feed.Observe([&meter = *handed](const std::vector<std::vector<uint8_t>>& buffers, int64_t frames, int32_t code) {
+            meter.Add(buffers, frames, code);
+        });
+    }
 
     ModuleWriter writer(plugIn, module.Sink(), output, shownOut, format, framesPath);
     say(fmt::format("writing: {} ({})", shownOut, ToUtf8(writer.Description())));
@@ -233,7 +241,7 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
         if (wave) {
             const LayerTwoStream stream =
                 wave->Finish(options.broadcast, sourcePath, source.Rate(), SettingsNumber(writtenSettings, "Energy").value_or(0) != 0,
-                             StoredLoudness{}, "sova-host " SOVA_VERSION, output.WorkPath());
+                             StoredFrom(handed->Facts()), "sova-host " SOVA_VERSION, output.WorkPath());
             detail(fmt::format("broadcast WAV: {} frames of {} bytes{}", stream.frames, stream.frameBytes,
                                stream.sameSize ? "" : " (and padded ones)"));
         }

@@ -185,7 +185,7 @@ TEST_F(EncodeSources, NamesOfOtherFormatsAndValuesTheWriterCannotUseAreRefusedBe
     Ffmpeg("-f lavfi -i sine=f=440:d=1 -ar 44100 -ac 2 " + dir.File("in.wav"));
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"out.flac"}, "out.flac' names a FLAC file, but sova-host encode writes a raw MPEG Audio Layer II stream"},
-        {{"out.WAV"}, "out.WAV' names a WAV file"},
+        {{"out.W64"}, "out.W64' names a Wave64 file"},
         {{"out.mp3"}, "names a MP3 file"},
         {{"--settings", "ChannelMode:0:7;", "out.mp2"},
          "--settings: ChannelMode:0:7; cannot be written (ChannelMode takes -1 automatic, 0 stereo, 1 joint stereo, 2 dual "

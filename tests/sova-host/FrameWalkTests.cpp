@@ -81,3 +81,39 @@ TEST(FrameWalk, InputsThatHoldNoWholeStream) {
     EXPECT_EQ(padded.problems[0].bytes, 576u);
 }
 } // namespace
+
+namespace {
+void AddChunk(std::vector<uint8_t>& bytes, const char* id, const std::vector<uint8_t>& body) {
+    bytes.insert(bytes.end(), id, id + 4);
+    const auto size = static_cast<uint32_t>(body.size());
+    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(size >> shift));
+    bytes.insert(bytes.end(), body.begin(), body.end());
+    if (size & 1) bytes.push_back(0);
+}
+
+// A WAV file holding MPEG audio: the frames are the data chunk, whatever chunks come before it
+// (text that looks like a frame header among them) and after it.
+TEST(FrameWalk, AWaveFilesDataChunkIsTheStream) {
+    std::vector<uint8_t> bytes = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+    AddChunk(bytes, "fmt ", std::vector<uint8_t>(40, 0));
+    AddChunk(bytes, "bext", {0xFF, 0xFD, 0xA4, 0x04, 'x'}); // a header's bytes in the text, odd size
+    const uint64_t dataStart = bytes.size() + 8;
+    AddChunk(bytes, "data", Stream(4));
+    AddChunk(bytes, "LIST", std::vector<uint8_t>(30, 'i'));
+    const FrameWalk walk = WalkFrames(bytes);
+    EXPECT_TRUE(walk.waveData);
+    EXPECT_EQ(walk.audioStart, dataStart);
+    EXPECT_EQ(walk.audioEnd, dataStart + 4 * 576);
+    EXPECT_EQ(walk.frames, 4);
+    EXPECT_TRUE(walk.problems.empty()) << walk.problems.front().InWords();
+
+    // A WAV file without a data chunk holds no frames; a cut data chunk ends with the file.
+    const std::vector<uint8_t> header(bytes.begin(), bytes.begin() + static_cast<long>(dataStart - 8));
+    EXPECT_FALSE(WalkFrames(header).Found());
+    const std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<long>(dataStart + 2 * 576 + 100));
+    const FrameWalk cutWalk = WalkFrames(cut);
+    EXPECT_EQ(cutWalk.frames, 2);
+    ASSERT_EQ(cutWalk.problems.size(), 1u);
+    EXPECT_EQ(cutWalk.problems.front().kind, sovahost::StreamProblem::Kind::Truncated);
+}
+} // namespace

@@ -82,6 +82,17 @@ EncodeOptionSet AddEncodeOptions(CLI::App& command, EncodeOptions& options) {
     inSettings(command.add_flag("--non-copyright", options.nonCopyright, "Mark as non-copyright (the default)"));
     inSettings(command.add_flag("--original", options.original, "Mark as original"));
     inSettings(command.add_flag("-o,--non-original", options.nonOriginal, "Mark as non-original (the default)"));
+    command.add_option("--container", options.broadcast.container,
+                       "mp2: the raw Layer II frames; bwf: a broadcast WAV file holding them (fmt 0x0050, fact, mext, "
+                       "bext) (default: bwf for an output named .wav, .wave or .bwf, else mp2)")
+        ->check(CLI::IsMember({"mp2", "bwf"}));
+    command.add_option("--description", options.broadcast.description,
+                       "Broadcast WAV: the bext description, up to 256 ASCII characters (default: the source's bext "
+                       "description, else its LIST INFO comment or title)");
+    command.add_option("--originator", options.broadcast.originator,
+                       "Broadcast WAV: the bext originator, up to 32 ASCII characters (default: the source's)");
+    command.add_option("--originator-reference", options.broadcast.originatorReference,
+                       "Broadcast WAV: the bext originator reference, up to 32 ASCII characters (default: the source's)");
     inSettings(command.add_flag("--dialog", options.dialog, "Edit the settings in the plug-in's dialog first"));
     command.add_option("--loudness", options.loudness,
                        "Integrated loudness to reach, in LUFS (EBU R 128: -23; e.g. -24 for US public radio): the "

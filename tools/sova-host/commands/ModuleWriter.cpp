@@ -12,10 +12,10 @@ namespace sovahost {
 using namespace sova::sdk;
 
 ModuleWriter::ModuleWriter(const HostModule& plugIn, MessageSink& sink, const OutputFile& output,
-                           const std::string& shownOut, AudioFormat& format)
+                           const std::string& shownOut, AudioFormat& format, const std::string& path)
     : plugIn_(plugIn), sink_(sink), format_(format) {
     open_.sink = &sink_;
-    open_.path = FromUtf8(output.WorkPath());
+    open_.path = FromUtf8(path.empty() ? output.WorkPath() : path);
     open_.format = &format_;
     const int32_t result = plugIn_.Call(kSelectorOpenForWrite, nullptr, &open_);
     if (result != kResultOK || !open_.writeHandle) {

@@ -16,10 +16,11 @@
 namespace sovahost {
 class ModuleWriter {
 public:
-    // Creates output's work file through the module with format (which must outlive this). Throws
-    // std::runtime_error "cannot create '<shownOut>' (...)" with the module's reason.
+    // Creates output's work file (or `path`, where the frames go first, e.g. for a broadcast WAV
+    // file) through the module with format (which must outlive this). Throws std::runtime_error
+    // "cannot create '<shownOut>' (...)" with the module's reason.
     ModuleWriter(const HostModule& plugIn, MessageSink& sink, const OutputFile& output, const std::string& shownOut,
-                 AudioFormat& format);
+                 AudioFormat& format, const std::string& path = {});
     ~ModuleWriter();
     ModuleWriter(const ModuleWriter&) = delete;
     ModuleWriter& operator=(const ModuleWriter&) = delete;

@@ -126,13 +126,14 @@ struct Skipped {
 
 // Each input file with the output it goes to: next to it, or under outputDir keeping the path
 // below the folder that was named on the command line. A named folder gives every file whose
-// extension names a format that encode reads; the rest of it goes to `skipped`.
+// extension names a format that encode reads; the rest of it goes to `skipped`. Outputs end in
+// `extension` (".mp2", or ".wav" for broadcast WAV files).
 std::vector<Job> PlanJobs(const std::vector<std::string>& inputs, const std::string& outputDir, bool recurse,
-                          std::vector<Skipped>& skipped) {
+                          const std::string& extension, std::vector<Skipped>& skipped) {
     std::vector<Job> jobs;
     const auto outputFor = [&](const fs::path& input, const fs::path& below) {
         const fs::path folder = outputDir.empty() ? input.parent_path() : (fs::path(outputDir) / below).lexically_normal();
-        return (folder / input.stem()).string() + ".mp2";
+        return (folder / input.stem()).string() + extension;
     };
     const auto add = [&](const fs::path& input, const fs::path& below) {
         Job job;
@@ -209,7 +210,8 @@ int RunConvert(const HostOptions& options, const ConvertArguments& arguments) {
     const int jobsWanted = arguments.jobs > 0 ? arguments.jobs
                                               : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<Skipped> skipped;
-    std::vector<Job> jobs = PlanJobs(arguments.inputs, arguments.outputDir, arguments.recurse, skipped);
+    const std::string extension = arguments.encode.broadcast.container == "bwf" ? ".wav" : ".mp2";
+    std::vector<Job> jobs = PlanJobs(arguments.inputs, arguments.outputDir, arguments.recurse, extension, skipped);
     size_t skippedAudio = 0;
     for (const Skipped& file : skipped) {
         std::printf("skipped %s: %s\n", file.path.c_str(), file.reason.c_str());

@@ -27,6 +27,8 @@
 #include "EncodeSegments.h"
 #include "module/HostObjects.h"
 #include "host/AudioSource.h"
+#include "host/BroadcastWaveOutput.h"
+#include "host/HandedLoudness.h"
 #include "host/EncodePlan.h"
 #include "host/InputProblem.h"
 #include "host/LayerTwoRules.h"
@@ -123,11 +125,18 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     InstallInterruptCleanup();
     OutputFile output(outPath, hostOptions.overwrite, {inPath});
     if (const std::string problem = OutputNameProblem(outPath); !problem.empty()) throw std::runtime_error(problem);
+    const bool broadcastWave = WantsBroadcastWave(outPath, options.broadcast);
+    if (const std::string problem = BroadcastOptionProblem(outPath, options.broadcast); !problem.empty())
+        throw std::runtime_error(problem);
+    // A broadcast WAV file: the module writes the frames into a file of their own, wrapped at the end.
+    const std::unique_ptr<BroadcastWaveOutput> wave = broadcastWave ? std::make_unique<BroadcastWaveOutput>(outPath) : nullptr;
+    const std::string framesPath = wave ? wave->FramesPath() : output.WorkPath();
     const std::string shownOut = outPath == "-" ? "standard output" : outPath;
     const std::string shownIn = inPath == "-" ? "standard input" : inPath;
     std::unique_ptr<TempFile> spooled;
     if (inPath == "-") spooled = SpoolStandardInput();
-    AudioSource source(spooled ? spooled->Path() : inPath, shownIn, outPath);
+    const std::string sourcePath = spooled ? spooled->Path() : inPath;
+    AudioSource source(sourcePath, shownIn, outPath);
     say(SourceLine(shownIn, source));
     if (const auto& cut = source.CutShortBy())
         warn(fmt::format("'{}' is cut short: its header promises {} samples, the file holds {}; encoding the {}", shownIn,
@@ -193,17 +202,32 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     }
     detail("settings: " + ToUtf8(format.settingsText));
     if (!feed.Conversion().empty()) say("converting: " + feed.Conversion());
+    const auto writtenSettings = SettingsEntries(ToUtf8(format.settingsText));
+    if (wave)
+        if (const std::string note = wave->Prepare(source.Frames() * format.sampleRate / source.Rate(), format.sampleRate,
+                                                   plan.bitrate, SettingsNumber(writtenSettings, "PaddingType").value_or(0) != 0);
+            !note.empty())
+            say(note);
+    std::unique_ptr<HandedLoudness> handed; // the bext loudness: what the module is handed, measured as it goes
+    if (wave) {
+        handed = std::make_unique<HandedLoudness>(format.sampleRate, format.channelCount);
+        feed.Observe([&meter = *handed](const std::vector<std::vector<uint8_t>>& buffers, int64_t frames, int32_t code) {
+            meter.Add(buffers, frames, code);
+        });
+    }
 
-    ModuleWriter writer(plugIn, module.Sink(), output, shownOut, format);
+    ModuleWriter writer(plugIn, module.Sink(), output, shownOut, format, framesPath);
     say(fmt::format("writing: {} ({})", shownOut, ToUtf8(writer.Description())));
     const int jobs = JobsWanted(options);
     const int64_t expectedSamples = source.Frames() * format.sampleRate / source.Rate(); // after resampling
     const size_t segments = PlanSegments(expectedSamples, jobs, SegmentFrames(options)).size();
     // A source that passes unchanged is read by each segment itself, from its own offset (a file
-    // that can be opened again: not a pipe).
+    // that can be opened again: not a pipe), unless the broadcast WAV's loudness is to be measured
+    // on what this process hands on.
     const std::string readPath = spooled ? spooled->Path() : inPath;
     std::error_code notAFile;
-    const bool ownReading = feed.PassesSourceThrough() && !source.CutShortBy() && std::filesystem::is_regular_file(readPath, notAFile);
+    const bool ownReading = !handed && feed.PassesSourceThrough() && !source.CutShortBy() &&
+                            std::filesystem::is_regular_file(readPath, notAFile);
     if (segments > 1)
         detail(fmt::format("encoding in {} segments, one process each{}", segments,
                            ownReading ? ", each reading the source itself" : ""));
@@ -219,9 +243,16 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
             const SegmentedEncode segmented{&plugIn,    &module.Sink(),         format,         options.blockFrames,
                                             jobs,       SegmentFrames(options), expectedSamples,
                                             ownReading ? readPath : std::string(), detail};
-            framesDone = EncodeInSegments(segmented, feed, output.WorkPath(), progress);
+            framesDone = EncodeInSegments(segmented, feed, framesPath, progress);
         } else {
             writer.WriteAll(feed, options.blockFrames, progress, framesDone);
+        }
+        if (wave) {
+            const LayerTwoStream stream =
+                wave->Finish(options.broadcast, sourcePath, source.Rate(), SettingsNumber(writtenSettings, "Energy").value_or(0) != 0,
+                             StoredFrom(handed->Facts()), "sova-host " SOVA_VERSION, output.WorkPath());
+            detail(fmt::format("broadcast WAV: {} frames of {} bytes{}", stream.frames, stream.frameBytes,
+                               stream.sameSize ? "" : " (and padded ones)"));
         }
     } catch (const std::exception& failure) {
         progress.End();

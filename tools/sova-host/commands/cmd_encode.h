@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "host/BroadcastWaveOutput.h"
 #include "module/HostModule.h"
 
 namespace sovahost {
@@ -38,6 +39,7 @@ struct EncodeOptions {
     double truePeak = -1.0;                  // --true-peak: the ceiling the gain may not push past, dBTP
     int jobs = 0;                            // --jobs: processes encoding one file (0: one per core, 8 at most)
     int64_t segmentFrames = 0;               // the shortest segment worth a process (0: the default)
+    BroadcastOptions broadcast;              // --container, --description, --originator, --originator-reference
 };
 
 // The options AddEncodeOptions registered on a command, kept to hand them on as they were typed.

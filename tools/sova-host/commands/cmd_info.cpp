@@ -18,6 +18,7 @@
 
 #include "Commands.h"
 #include "RunCommand.h"
+#include "host/BroadcastWaveInfo.h"
 #include "host/FileFacts.h"
 #include "host/LoudnessScan.h"
 #include "host/ProgressBar.h"
@@ -104,7 +105,8 @@ void PrintAudioFile(const std::string& path, const FileLoudness& measured, bool 
     PrintLoudness(measured);
 }
 
-void PrintText(const FileFacts& facts, const InfoArguments& arguments, const HostOptions& options) {
+void PrintText(const FileFacts& facts, const std::optional<BroadcastWaveFacts>& wave, const InfoArguments& arguments,
+               const HostOptions& options) {
     if (options.quiet) {
         if (!facts.refusal.empty()) fmt::print("{}: refused: {}\n", facts.path, facts.refusal);
         else if (facts.Damaged())
@@ -131,6 +133,7 @@ void PrintText(const FileFacts& facts, const InfoArguments& arguments, const Hos
     line("emphasis:", facts.EmphasisName());
     line("copyright:", YesNo(facts.copyright));
     line("original:", YesNo(facts.original));
+    if (wave) BroadcastWaveLines(*wave, line);
     if (arguments.settings || options.verbose) line("settings:", facts.settingsText);
     if (options.verbose) {
         line("samples:", fmt::format("format code {}{}", facts.format.sampleFormat,
@@ -155,7 +158,8 @@ void AddDamage(JsonObject& json, const StreamDamage& damage) {
     json.Add("extra_samples", damage.Extra());
 }
 
-void PrintJson(const FileFacts& facts, const InfoArguments& arguments, const std::optional<FileLoudness>& measured) {
+void PrintJson(const FileFacts& facts, const std::optional<BroadcastWaveFacts>& wave, const InfoArguments& arguments,
+               const std::optional<FileLoudness>& measured) {
     JsonObject json;
     json.Add("path", facts.path);
     if (!facts.refusal.empty()) {
@@ -201,6 +205,7 @@ void PrintJson(const FileFacts& facts, const InfoArguments& arguments, const std
     json.Add("emphasis", facts.EmphasisName());
     json.Add("copyright", facts.copyright);
     json.Add("original", facts.original);
+    if (wave) AddBroadcastWaveJson(json, *wave);
     if (arguments.settings) json.Add("settings", facts.settingsText);
     if (facts.damage) {
         AddDamage(json, *facts.damage);
@@ -219,14 +224,14 @@ int Info(const HostOptions& options, const InfoArguments& arguments) {
     for (const std::string& file : arguments.files) {
         std::unique_ptr<TempFile> spooled; // standard input, kept in a file the module can open by name
         if (file == "-") spooled = SpoolStandardInput();
-        FileFacts facts = GatherFileFacts(module, spooled ? spooled->Path() : file,
-                                          {arguments.verify, arguments.block, !options.trace});
+        const std::string path = spooled ? spooled->Path() : file;
+        FileFacts facts = GatherFileFacts(module, path, {arguments.verify, arguments.block, !options.trace});
         facts.path = file;
         std::optional<FileLoudness> measured;
         // A file the module refuses may still be audio that libsndfile reads.
         if (arguments.loudness && facts.refusalKind != "missing" && facts.refusalKind != "unreadable") {
             ProgressBar progress("measuring", !options.quiet, facts.refusal.empty() ? facts.Samples() : -1);
-            measured = MeasureFile(module, spooled ? spooled->Path() : file, facts.refusal.empty(), !options.trace,
+            measured = MeasureFile(module, path, facts.refusal.empty(), !options.trace,
                                    [&progress](int64_t done) { progress.Update(done); });
         }
         if (measured && !facts.refusal.empty()) {
@@ -234,8 +239,10 @@ int Info(const HostOptions& options, const InfoArguments& arguments) {
             std::fflush(stdout);
             continue;
         }
-        if (arguments.json) PrintJson(facts, arguments, measured);
-        else if (PrintText(facts, arguments, options); !options.quiet) PrintLoudness(measured);
+        std::optional<BroadcastWaveFacts> wave = ReadBroadcastWave(path);
+        if (wave && !HoldsMpeg(*wave)) wave.reset();
+        if (arguments.json) PrintJson(facts, wave, arguments, measured);
+        else if (PrintText(facts, wave, arguments, options); !options.quiet) PrintLoudness(measured);
         allGood = allGood && facts.refusal.empty() && !facts.Damaged();
         std::fflush(stdout);
     }

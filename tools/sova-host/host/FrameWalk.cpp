@@ -138,8 +138,10 @@ public:
 
     FrameWalk Walk() {
         walk_.fileBytes = source_.Size();
-        SkipStartTags();
-        FindEndTags(source_, walk_);
+        if (!FindWaveData()) {
+            SkipStartTags();
+            FindEndTags(source_, walk_);
+        }
         uint64_t at = walk_.audioStart;
         std::optional<FrameHeader> locked; // the stream's kind, once two frames agreed on it
         while (at < walk_.audioEnd) {
@@ -185,6 +187,25 @@ public:
     }
 
 private:
+    // A RIFF/WAVE file (a broadcast WAV file of MPEG audio): the frames are its data chunk's bytes.
+    bool FindWaveData() {
+        const uint64_t size = source_.Size();
+        if (size < 12 || !BytesAre(source_.At(0, 4), "RIFF") || !BytesAre(source_.At(8, 4), "WAVE")) return false;
+        walk_.waveData = true;
+        walk_.audioStart = walk_.audioEnd = size; // no data chunk: no frames
+        for (uint64_t at = 12; at + 8 <= size;) {
+            const uint8_t* chunk = source_.At(at, 8);
+            const uint64_t bytes = LittleEndian32(chunk + 4);
+            if (BytesAre(chunk, "data")) {
+                walk_.audioStart = at + 8;
+                walk_.audioEnd = std::min(at + 8 + bytes, size);
+                break;
+            }
+            at += 8 + bytes + (bytes & 1);
+        }
+        return true;
+    }
+
     void SkipStartTags() {
         uint64_t at = 0;
         while (at + 10 <= source_.Size()) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Walking every frame header of an MPEG audio file, from after its ID3v2 tags to before its end
-// tags (ID3v1, APEv2, Lyrics3v2), with sova-host's own header reader. The walk finds what the
+// tags (ID3v1, APEv2, Lyrics3v2), or through the data chunk of a RIFF/WAVE file that holds MPEG
+// audio (a broadcast WAV file), with sova-host's own header reader. The walk finds what the
 // headers promise (frames, samples, bitrates) and where the stream breaks that promise: junk
 // between frames (a resync), a truncated last frame, a change of version, layer, rate or channels,
 // and a frame count that differs from the one a Xing, Info or VBRI header announces.
@@ -47,7 +48,8 @@ struct EndTag {
 
 struct FrameWalk {
     uint64_t fileBytes = 0;
-    uint64_t audioStart = 0, audioEnd = 0; // the bytes between the tags
+    uint64_t audioStart = 0, audioEnd = 0; // the bytes between the tags, or of a WAV file's data chunk
+    bool waveData = false;               // the frames are the data chunk of a RIFF/WAVE file
     std::vector<EndTag> tags;
     std::optional<FrameHeader> first;    // the first audio frame's header
     bool freeFormat = false;             // the stream starts with a free-format frame: not walked

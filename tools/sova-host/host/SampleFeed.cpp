@@ -110,6 +110,12 @@ void SampleFeed::FirstPass(int32_t rate, const LevelRequest* level) {
 }
 
 int64_t SampleFeed::Read(int64_t frames, std::vector<std::vector<uint8_t>>& buffers) {
+    const int64_t got = ReadBlock(frames, buffers);
+    if (observer_ && got > 0) observer_(buffers, got, code_);
+    return got;
+}
+
+int64_t SampleFeed::ReadBlock(int64_t frames, std::vector<std::vector<uint8_t>>& buffers) {
     const int bytes = BytesPerSample(code_);
     buffers.resize(static_cast<size_t>(channels_));
     for (auto& buffer : buffers) buffer.resize(static_cast<size_t>(frames * bytes));

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,7 +41,12 @@ public:
     int64_t OverFullScale() const { return overFullScale_; }
     // Set when a level was requested.
     const std::optional<LevelOutcome>& Level() const { return level_; }
+    // Called by Read with every block it delivers (the buffers as filled, the frames, Code()), e.g.
+    // to measure the loudness of what the module is handed; set before the first Read.
+    using Observer = std::function<void(const std::vector<std::vector<uint8_t>>& buffers, int64_t frames, int32_t code)>;
+    void Observe(Observer observer) { observer_ = std::move(observer); }
 private:
+    int64_t ReadBlock(int64_t frames, std::vector<std::vector<uint8_t>>& buffers);
     // One pass over the whole source before anything is delivered: the unguarded mix's peak (for
     // the downmix guard) and, with a level request, the loudness of what the module will get.
     void FirstPass(int32_t rate, const LevelRequest* level);
@@ -61,5 +67,6 @@ private:
     int64_t overFullScale_ = 0;
     std::optional<LevelOutcome> level_;
     float gain_ = 1.0f; // the level's gain, linear
+    Observer observer_;
 };
 } // namespace sovahost

@@ -136,8 +136,8 @@ TEST(Downmix, StereoToMonoIsTheMeanAndMonoIsCopiedToTwoChannels) {
 }
 
 TEST(SettingsValues, ValuesTheWriterCannotUseAreNamedWithWhatTheKeyTakes) {
-    EXPECT_TRUE(SettingsValueProblems("BitsPerSecond:0:128;ChannelMode:0:3;ATH:0:1065353216;").empty());
-    const auto problems = SettingsValueProblems("ChannelMode:0:7;BitsPerSecond:0:100;ATH:0:2143289344;EmphasisType:0:2;");
+    EXPECT_TRUE(SettingsValueProblems(ReadSettingsText("BitsPerSecond:0:128;ChannelMode:0:3;ATH:0:1065353216;")).empty());
+    const auto problems = SettingsValueProblems(ReadSettingsText("ChannelMode:0:7;BitsPerSecond:0:100;ATH:0:2143289344;EmphasisType:0:2;"));
     ASSERT_EQ(problems.size(), 4u);
     EXPECT_NE(problems[0].find("ATH:0:2143289344; cannot be written"), std::string::npos); // NaN
     EXPECT_NE(problems[1].find("BitsPerSecond:0:100; cannot be written"), std::string::npos);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -140,5 +141,25 @@ TEST_F(ParallelEncode, AFailedSegmentOrASignalLeavesNothing) {
         for (const pid_t child : children) EXPECT_NE(kill(child, 0), 0) << child;
         EXPECT_TRUE(Listing(out.string()).empty()) << *Listing(out.string()).begin();
     }
+}
+// convert hands each file's encode its options as they were typed (global ones after the command
+// too), and shares the jobs that no file takes among the files left: one file with three jobs is
+// encoded in segments, into the serial bytes.
+TEST_F(ParallelEncode, ConvertSharesLeftOverJobsAndHandsOnTheOptionsAsTyped) {
+    const std::string input = dir->File("long.wav"), output = dir->File("long.mp2");
+    MakeBusyAudio(input, 44100, 2, 24.0, "-c:a pcm_s16le");
+    const std::vector<std::string> settings = {"-b", "128k", "-m", "j", "-p", "--rate", "32000"};
+    std::vector<std::string> serial = {"encode", "--no-progress", "--jobs", "1", input, dir->File("serial.mp2")};
+    serial.insert(serial.end(), settings.begin(), settings.end());
+    ASSERT_EQ(Host(serial).status, 0);
+    std::ofstream(output) << "an older file, replaced because -y follows the command";
+
+    std::vector<std::string> convert = {"convert", "--jobs", "3", input};
+    convert.insert(convert.end(), settings.begin(), settings.end());
+    convert.push_back("-y");
+    const HostRun run = Host(convert);
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, ", 3 jobs)")) << run.out;
+    EXPECT_EQ(ReadText(output), ReadText(dir->File("serial.mp2")));
 }
 } // namespace

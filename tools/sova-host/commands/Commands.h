@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Each sova-host subcommand registers itself on the application. A command's callback sets
-// options.exitCode (0 on success).
+// Each sova-host subcommand registers itself on the application, its options in a struct of its
+// own held by the callback, and runs through RunsAs (RunCommand.h).
 #pragma once
 
 #include <CLI/CLI.hpp>

@@ -30,12 +30,19 @@ std::string WithoutKilo(std::string& text) {
 }
 } // namespace
 
-void AddEncodeOptions(CLI::App& command, EncodeOptions& options) {
-    command.add_option("--settings", options.settingsText,
+EncodeOptionSet AddEncodeOptions(CLI::App& command, EncodeOptions& options) {
+    EncodeOptionSet set;
+    const size_t before = command.get_options().size();
+    // An option that a settings text carries: after --dialog the confirmed text replaces it.
+    const auto inSettings = [&set](CLI::Option* option) {
+        set.inSettings.push_back(option);
+        return option;
+    };
+    inSettings(command.add_option("--settings", options.settingsText,
                        "Starting settings text: 'Key:0:value;' entries, e.g. 'BitsPerSecond:0:128;ChannelMode:0:1;'; "
                        "keys: " + KnownSettingsKeys() + ". The options below override it; unknown keys and "
                        "malformed entries are warned about, values that cannot be written are refused "
-                       "(default: the plug-in's preferred settings)");
+                       "(default: the plug-in's preferred settings)"));
     command.add_option("--rate", options.rate,
                        "Output sample rate in Hz, resampled with libsoxr (default: the input's when it is an MPEG "
                        "rate, else the next MPEG rate above it, 48000 above 48000)")
@@ -44,7 +51,7 @@ void AddEncodeOptions(CLI::App& command, EncodeOptions& options) {
                        "Output channels, downmixed or copied as needed (default: what -m needs, else the input's, "
                        "two at most; 5.1 is downmixed by ITU-R BS.775)")
         ->check(CLI::IsMember({1, 2}));
-    command.add_option("-b,--bitrate", options.bitrate,
+    inSettings(command.add_option("-b,--bitrate", options.bitrate,
                        fmt::format("Bitrate in kbit/s ('128' or '128k'). Layer II allows at 32/44.1/48 kHz: mono {}; "
                                    "stereo {}; at 16/22.05/24 kHz: {} (default: 192 stereo, 96 mono at 32 kHz and up; "
                                    "96 stereo, 48 mono below, as twolame)",
@@ -52,30 +59,30 @@ void AddEncodeOptions(CLI::App& command, EncodeOptions& options) {
                                    fmt::join(layer2::AllowedBitrates(48000, false), ","),
                                    fmt::join(layer2::AllowedBitrates(24000, false), ",")))
         ->transform(CLI::Validator(WithoutKilo, "", "kbit/s"))
-        ->check(CLI::IsMember(LayerTwoBitrates()));
-    command.add_option("-m,--mode", options.mode,
+        ->check(CLI::IsMember(LayerTwoBitrates())));
+    inSettings(command.add_option("-m,--mode", options.mode,
                        "Channel mode: (s)tereo, (j)oint, (d)ual, (m)ono or (a)uto (default: a, mono for one channel "
                        "and stereo for two)")
-        ->check(CLI::IsMember({"s", "j", "d", "m", "a", "stereo", "joint", "dual", "mono", "auto"}));
-    command.add_option("-P,--psyc-mode", options.psymodel, "Psychoacoustic model -1 to 4 (default: 1)")->check(CLI::Range(-1, 4));
-    command.add_option("-l,--ath", options.ath, "ATH level, used by models 3 and 4 (default: 0)")
+        ->check(CLI::IsMember({"s", "j", "d", "m", "a", "stereo", "joint", "dual", "mono", "auto"})));
+    inSettings(command.add_option("-P,--psyc-mode", options.psymodel, "Psychoacoustic model -1 to 4 (default: 1)")->check(CLI::Range(-1, 4)));
+    inSettings(command.add_option("-l,--ath", options.ath, "ATH level, used by models 3 and 4 (default: 0)")
         ->check(CLI::Validator(
             [](std::string& text) {
                 float value = 0.0f;
                 return CLI::detail::lexical_cast(text, value) && std::isfinite(value) ? std::string()
                                                                                        : "the ATH level must be a finite number";
             },
-            "NUMBER"));
-    command.add_option("-e,--deemphasis", options.emphasis, "Emphasis: (n)one, (5)0/15 us or (c)citt (default: n)")
-        ->check(CLI::IsMember({"n", "5", "c"}));
-    command.add_flag("-p,--protect", options.protect, "Enable CRC error protection");
-    command.add_flag("-d,--padding", options.padding, "Enable frame padding");
-    command.add_flag("-E,--energy", options.energy, "Turn on energy level extensions");
-    command.add_flag("-c,--copyright", options.copyright, "Mark as copyright");
-    command.add_flag("--non-copyright", options.nonCopyright, "Mark as non-copyright (the default)");
-    command.add_flag("--original", options.original, "Mark as original");
-    command.add_flag("-o,--non-original", options.nonOriginal, "Mark as non-original (the default)");
-    command.add_flag("--dialog", options.dialog, "Edit the settings in the plug-in's dialog first");
+            "NUMBER")));
+    inSettings(command.add_option("-e,--deemphasis", options.emphasis, "Emphasis: (n)one, (5)0/15 us or (c)citt (default: n)")
+        ->check(CLI::IsMember({"n", "5", "c"})));
+    inSettings(command.add_flag("-p,--protect", options.protect, "Enable CRC error protection"));
+    inSettings(command.add_flag("-d,--padding", options.padding, "Enable frame padding"));
+    inSettings(command.add_flag("-E,--energy", options.energy, "Turn on energy level extensions"));
+    inSettings(command.add_flag("-c,--copyright", options.copyright, "Mark as copyright"));
+    inSettings(command.add_flag("--non-copyright", options.nonCopyright, "Mark as non-copyright (the default)"));
+    inSettings(command.add_flag("--original", options.original, "Mark as original"));
+    inSettings(command.add_flag("-o,--non-original", options.nonOriginal, "Mark as non-original (the default)"));
+    inSettings(command.add_flag("--dialog", options.dialog, "Edit the settings in the plug-in's dialog first"));
     command.add_flag("--no-progress", options.noProgress, "Never draw a progress bar");
     const char* developer = "Developer options (protocol testing)";
     command.add_option("--format", options.sampleFormat,
@@ -91,6 +98,9 @@ void AddEncodeOptions(CLI::App& command, EncodeOptions& options) {
     command.add_flag("--no-conform", options.skipConform,
                      "Skip the format negotiation and the host's checks; hand the settings straight to the writer")
         ->group(developer);
+    const std::vector<CLI::Option*> added = command.get_options();
+    set.all.assign(added.begin() + static_cast<std::ptrdiff_t>(before), added.end());
+    return set;
 }
 
 void AddSegmentOptions(CLI::App& command, EncodeOptions& options) {
@@ -103,51 +113,21 @@ void AddSegmentOptions(CLI::App& command, EncodeOptions& options) {
         ->group("Developer options (protocol testing)");
 }
 
-EncodeOptions WithSettingsText(const EncodeOptions& options, const std::string& text) {
-    EncodeOptions only;
-    only.settingsText = text;
-    only.rate = options.rate;
-    only.channels = options.channels;
-    only.sampleFormat = options.sampleFormat;
-    only.blockFrames = options.blockFrames;
-    only.skipConform = options.skipConform;
-    only.noProgress = options.noProgress;
-    only.jobs = options.jobs;
-    only.segmentFrames = options.segmentFrames;
-    return only;
-}
-
-std::vector<std::string> EncodeArguments(const EncodeOptions& options) {
+std::vector<std::string> ForwardedArguments(const std::vector<CLI::Option*>& given,
+                                            const std::vector<CLI::Option*>& leaveOut) {
     std::vector<std::string> args;
-    const auto value = [&args](const char* name, const std::string& text) {
-        args.emplace_back(name);
-        args.push_back(text);
-    };
-    const auto flag = [&args](const char* name, bool on) {
-        if (on) args.emplace_back(name);
-    };
-    if (!options.settingsText.empty()) value("--settings", options.settingsText);
-    if (options.rate) value("--rate", std::to_string(*options.rate));
-    if (options.channels) value("--channels", std::to_string(*options.channels));
-    if (options.bitrate) value("--bitrate", std::to_string(*options.bitrate));
-    if (options.mode) value("--mode", *options.mode);
-    if (options.psymodel) value("--psyc-mode", std::to_string(*options.psymodel));
-    if (options.ath) value("--ath", fmt::format("{}", *options.ath));
-    if (options.emphasis) value("--deemphasis", *options.emphasis);
-    flag("--protect", options.protect);
-    flag("--padding", options.padding);
-    flag("--energy", options.energy);
-    flag("--copyright", options.copyright);
-    flag("--non-copyright", options.nonCopyright);
-    flag("--original", options.original);
-    flag("--non-original", options.nonOriginal);
-    value("--format", options.sampleFormat);
-    value("--block", std::to_string(options.blockFrames));
-    flag("--no-conform", options.skipConform);
-    flag("--dialog", options.dialog);
-    flag("--no-progress", options.noProgress);
-    if (options.jobs > 0) value("--jobs", std::to_string(options.jobs));
-    if (options.segmentFrames > 0) value("--segment-frames", std::to_string(options.segmentFrames));
+    for (const CLI::Option* option : given) {
+        if (option->count() == 0 || std::find(leaveOut.begin(), leaveOut.end(), option) != leaveOut.end()) continue;
+        const std::string name = option->get_name(); // the long name where there is one
+        if (option->get_expected_max() == 0) { // a flag, as often as it was given
+            for (size_t i = 0; i < option->count(); ++i) args.push_back(name);
+            continue;
+        }
+        for (const std::string& value : option->results()) {
+            args.push_back(name);
+            args.push_back(value);
+        }
+    }
     return args;
 }
 } // namespace sovahost

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "RunCommand.h"
 #include "host/Leftovers.h"
 
 namespace sovahost {
@@ -40,6 +41,6 @@ void RegisterCleanCommand(CLI::App& app, HostOptions& options) {
     CLI::App* command = app.add_subcommand(
         "clean", "Remove the unfinished files that killed sova-host runs left in folders (never a running one's)");
     command->add_option("folders", *folders, "Folders to clean: the output folders, or the temporary folder")->required();
-    command->callback([&options, folders] { options.exitCode = Clean(options, *folders); });
+    RunsAs(*command, options, [&options, folders] { return Clean(options, *folders); });
 }
 } // namespace sovahost

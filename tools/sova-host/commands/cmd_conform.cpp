@@ -5,6 +5,7 @@
 #include <fmt/core.h>
 
 #include "Commands.h"
+#include "RunCommand.h"
 #include "module/HostObjects.h"
 #include "host/SettingsText.h"
 
@@ -36,8 +37,8 @@ void RegisterConformCommand(CLI::App& app, HostOptions& options) {
     command->add_option("--length", conform->length, "Proposed length in sample frames (default: 10 s at --rate)");
     command->add_option("--settings", conform->settings, "Proposed settings text (default: empty)");
     command->add_flag("--no-adjust", conform->noAdjust, "Do not allow the module to adjust the format");
-    command->callback([&options, conform] {
-        WarnAboutSettingsText(conform->settings);
+    RunsAs(*command, options, [&options, conform] {
+        WarnAboutSettingsText(ReadSettingsText(conform->settings));
         ApplyHostOptions(options);
         HostModule module(options.modulePath);
         MessageSink sink;
@@ -61,7 +62,7 @@ void RegisterConformCommand(CLI::App& app, HostOptions& options) {
         fmt::print("estimated size: {} bytes\nsettings: {}\n", request.estimatedSize, ToUtf8(format.settingsText));
         fmt::print("description:\n{}", ToUtf8(request.description));
         if (!request.description.empty() && request.description.back() != u'\n') fmt::print("\n");
-        options.exitCode = result == sova::sdk::kResultOK ? 0 : 1;
+        return result == sova::sdk::kResultOK ? 0 : 1;
     });
 }
 } // namespace sovahost

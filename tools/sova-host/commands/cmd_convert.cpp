@@ -24,11 +24,12 @@
 #include <fmt/format.h>
 
 #include "Commands.h"
+#include "EncodeDialog.h"
+#include "EncodeSettings.h"
+#include "RunCommand.h"
 #include "cmd_encode.h"
 #include "host/InputFormats.h"
 #include "host/Leftovers.h"
-#include "host/SettingsText.h"
-#include "host/SettingsValues.h"
 #include "host/SignalCleanup.h"
 
 namespace sovahost {
@@ -39,35 +40,24 @@ struct Job {
     std::string input, output;
     FILE* log = nullptr;  // the child's stdout and stderr
     int status = -1;      // wait status
+    int segments = 1;     // the jobs its encode may use
     double seconds = 0.0;
     std::chrono::steady_clock::time_point started;
     std::string failure;  // empty when the file was converted
     std::vector<std::string> warnings; // what the child changed of what was asked, a line each
 };
 
-std::vector<std::string> GlobalArguments(const HostOptions& options) {
-    std::vector<std::string> args{"--module", options.modulePath};
-    for (const auto& folder : options.codecFolders) {
-        args.emplace_back("--codec-dir");
-        args.push_back(folder);
-    }
-    if (options.codecFoldersOnly) args.emplace_back("--codec-dir-only");
-    if (options.trace) args.emplace_back("--trace");
-    if (!options.translationsPath.empty()) {
-        args.emplace_back("--translations");
-        args.push_back(options.translationsPath);
-    }
-    return args;
-}
-
-// Starts `sova-host encode` for the job with its output captured; false when it cannot start.
-pid_t Start(Job& job, const std::vector<std::string>& global, const std::vector<std::string>& encode) {
+// Starts `sova-host encode` for the job with its output captured; -1 when it cannot start.
+pid_t Start(Job& job, const std::vector<std::string>& global, const std::vector<std::string>& encode, int segments) {
     job.log = std::tmpfile();
     if (!job.log) return -1;
     std::vector<std::string> args{"sova-host"};
     args.insert(args.end(), global.begin(), global.end());
     args.emplace_back("encode");
     args.insert(args.end(), encode.begin(), encode.end());
+    args.emplace_back("--jobs");
+    args.push_back(std::to_string(segments));
+    args.emplace_back("--");
     args.push_back(job.input);
     args.push_back(job.output);
     std::vector<char*> argv;
@@ -204,30 +194,41 @@ std::vector<Job> PlanJobs(const std::vector<std::string>& inputs, const std::str
     return jobs;
 }
 
-int RunConvert(const HostOptions& options, const std::vector<std::string>& inputs, const std::string& outputDir,
-               bool recurse, int jobsWanted, EncodeOptions encode) {
+// What convert was given: its own options, and encode's and the global ones to hand on.
+struct ConvertArguments {
+    std::vector<std::string> inputs;
+    std::string outputDir;
+    bool recurse = false;
+    int jobs = 0;
+    EncodeOptions encode;
+    EncodeOptionSet encodeOptions;
+    CLI::App* root = nullptr; // sova-host's global options
+};
+
+int RunConvert(const HostOptions& options, const ConvertArguments& arguments) {
+    const int jobsWanted = arguments.jobs > 0 ? arguments.jobs
+                                              : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<Skipped> skipped;
-    std::vector<Job> jobs = PlanJobs(inputs, outputDir, recurse, skipped);
+    std::vector<Job> jobs = PlanJobs(arguments.inputs, arguments.outputDir, arguments.recurse, skipped);
     size_t skippedAudio = 0;
     for (const Skipped& file : skipped) {
         std::printf("skipped %s: %s\n", file.path.c_str(), file.reason.c_str());
         skippedAudio += file.audio ? 1 : 0;
     }
-    if (jobs.empty()) {
-        std::fprintf(stderr, "sova-host: no audio files found in %s\n", inputs.front().c_str());
-        return 1;
+    if (jobs.empty()) throw std::runtime_error("no audio files found in " + arguments.inputs.front());
+    CheckedSettings(arguments.encode.settingsText); // once here, not once per file
+    // The children get the options as typed; after the dialog (asked once, for all files) its text
+    // replaces the options it carries.
+    std::vector<std::string> encodeArgs;
+    if (arguments.encode.dialog) {
+        encodeArgs = ForwardedArguments(arguments.encodeOptions.all, arguments.encodeOptions.inSettings);
+        encodeArgs.emplace_back("--settings");
+        encodeArgs.push_back(SettingsFromDialog(options, arguments.encode, jobs.front().input));
+    } else {
+        encodeArgs = ForwardedArguments(arguments.encodeOptions.all);
     }
-    WarnAboutSettingsText(encode.settingsText);
-    if (const auto problems = SettingsValueProblems(encode.settingsText); !problems.empty())
-        throw std::runtime_error(fmt::format("--settings: {}", fmt::join(problems, "; ")));
-    if (encode.dialog) { // asked once, for all files
-        encode = WithSettingsText(encode, SettingsFromDialog(options, encode, jobs.front().input));
-    }
-    std::vector<std::string> global = GlobalArguments(options);
+    std::vector<std::string> global = ForwardedArguments(arguments.root->get_options());
     global.emplace_back("--quiet"); // children report only errors; the summary says the rest
-    if (options.overwrite) global.emplace_back("--overwrite");
-    encode.jobs = 1; // one process per file: the files are what runs side by side
-    const std::vector<std::string> encodeArgs = EncodeArguments(encode);
     const bool terminal = isatty(STDOUT_FILENO);
 
     // Named once here: the children's own warnings go to their logs.
@@ -239,20 +240,21 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
     for (const std::string& folder : folders) WarnAboutLeftovers(folder);
 
     const auto started = std::chrono::steady_clock::now();
-    std::map<pid_t, size_t> running;
+    std::map<pid_t, size_t> running;        // child to job
+    int busy = 0;                           // processes the running children may use
     size_t next = 0, done = 0;
     const auto report = [&](const Job& job) {
         ++done;
         if (job.failure.empty())
-            std::printf("[%zu/%zu] %s -> %s (%.2f s)\n", done, jobs.size(), job.input.c_str(), job.output.c_str(),
-                        job.seconds);
+            std::printf("[%zu/%zu] %s -> %s (%.2f s%s)\n", done, jobs.size(), job.input.c_str(), job.output.c_str(),
+                        job.seconds, job.segments > 1 ? fmt::format(", {} jobs", job.segments).c_str() : "");
         else
             std::printf("[%zu/%zu] %s FAILED: %s\n", done, jobs.size(), job.input.c_str(), job.failure.c_str());
         for (const std::string& warning : job.warnings) std::printf("  warning: %s\n", warning.c_str());
         if (terminal) std::fflush(stdout);
     };
     while (next < jobs.size() || !running.empty()) {
-        while (next < jobs.size() && static_cast<int>(running.size()) < jobsWanted) {
+        while (next < jobs.size() && busy < jobsWanted) {
             Job& job = jobs[next++];
             std::error_code error;
             if (job.failure.empty() && !fs::path(job.output).parent_path().empty())
@@ -261,7 +263,11 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
                 report(job);
                 continue;
             }
-            const pid_t pid = Start(job, global, encodeArgs);
+            // Fewer files left than free jobs: the files are split into segments, the jobs shared out.
+            const int idle = jobsWanted - busy;
+            const int left = static_cast<int>(jobs.size() - next + 1);
+            job.segments = left >= idle ? 1 : (idle + left - 1) / left;
+            const pid_t pid = Start(job, global, encodeArgs, job.segments);
             if (pid < 0) {
                 job.failure = fmt::format("cannot start a process: {}", std::strerror(errno));
                 if (job.log) std::fclose(job.log);
@@ -270,6 +276,7 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
                 continue;
             }
             running[pid] = static_cast<size_t>(&job - jobs.data());
+            busy += job.segments;
         }
         if (running.empty()) break;
         int status = 0;
@@ -281,8 +288,10 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
         UnlistChild(pid);
         const auto found = running.find(pid);
         if (found == running.end()) continue;
-        Finish(jobs[found->second], status);
-        report(jobs[found->second]);
+        Job& finished = jobs[found->second];
+        Finish(finished, status);
+        report(finished);
+        busy -= finished.segments;
         running.erase(found);
     }
 
@@ -302,14 +311,8 @@ int RunConvert(const HostOptions& options, const std::vector<std::string>& input
 } // namespace
 
 void RegisterConvertCommand(CLI::App& app, HostOptions& options) {
-    struct Arguments {
-        std::vector<std::string> inputs;
-        std::string outputDir;
-        bool recurse = false;
-        int jobs = 0;
-        EncodeOptions encode;
-    };
-    auto arguments = std::make_shared<Arguments>();
+    auto arguments = std::make_shared<ConvertArguments>();
+    arguments->root = &app;
     CLI::App* command = app.add_subcommand("convert", "Save many audio files as MP2, several at a time");
     command->add_option("inputs", arguments->inputs,
                         "Audio files to encode, or folders: their files that encode reads (WAV, FLAC, AIFF, MP3, MP2, "
@@ -318,20 +321,11 @@ void RegisterConvertCommand(CLI::App& app, HostOptions& options) {
     command->add_option("-O,--output-dir", arguments->outputDir,
                         "Folder for the MP2 files, keeping the paths below each folder named (default: next to each input)");
     command->add_flag("-r,--recursive", arguments->recurse, "Take the files in the folders' subfolders as well");
-    command->add_option("-j,--jobs", arguments->jobs, "Files encoded at the same time (default: one per processor)")
+    command->add_option("-j,--jobs", arguments->jobs,
+                        "Processes at work (default: one per processor): one file each, and when fewer files than "
+                        "jobs remain, the jobs left over encode segments of the files")
         ->check(CLI::Range(1, 256));
-    AddEncodeOptions(*command, arguments->encode);
-    command->callback([&options, arguments] {
-        const int jobs = arguments->jobs > 0 ? arguments->jobs
-                                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-        try {
-            options.exitCode = RunConvert(options, arguments->inputs, arguments->outputDir, arguments->recurse, jobs,
-                                          arguments->encode);
-        } catch (const std::exception& error) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "sova-host: %s\n", error.what());
-            options.exitCode = 1;
-        }
-    });
+    arguments->encodeOptions = AddEncodeOptions(*command, arguments->encode);
+    RunsAs(*command, options, [&options, arguments] { return RunConvert(options, *arguments); });
 }
 } // namespace sovahost

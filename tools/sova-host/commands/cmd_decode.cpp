@@ -21,6 +21,7 @@
 #include <fmt/format.h>
 
 #include "Commands.h"
+#include "RunCommand.h"
 #include "host/FileFacts.h"
 #include "host/InputProblem.h"
 #include "host/OutputFile.h"
@@ -61,16 +62,19 @@ struct DecodeArguments {
 
 int Decode(const HostOptions& options, const DecodeArguments& arguments) {
     const std::optional<int> outputFormat = OutputFormat(arguments.output, arguments.bits);
-    if (!outputFormat) {
-        std::fprintf(stderr, "sova-host: cannot write %s%s (use .wav, .aif, .aiff or .flac with --bits 16 or 24, "
-                     ".wav or .aiff with --bits 32 for float, .raw or .f32 for raw float)\n",
-                     arguments.output.c_str(), arguments.bits ? fmt::format(" with --bits {}", arguments.bits).c_str() : "");
-        return 2;
-    }
-    std::unique_ptr<OutputFile> target;
-    std::unique_ptr<TempFile> spooled; // standard input, kept in a file the module can open by name
+    if (!outputFormat)
+        throw CommandFailure(fmt::format("cannot write {}{} (use .wav, .aif, .aiff or .flac with --bits 16 or 24, "
+                                         ".wav or .aiff with --bits 32 for float, .raw or .f32 for raw float)",
+                                         arguments.output,
+                                         arguments.bits ? fmt::format(" with --bits {}", arguments.bits) : ""),
+                             kUsageError);
     const bool fromStandardInput = arguments.input == "-";
     const std::string shownIn = fromStandardInput ? "standard input" : arguments.input;
+    const auto failed = [&shownIn](const std::string& reason) {
+        return std::runtime_error(fmt::format("decoding '{}' failed: {}", shownIn, reason));
+    };
+    std::unique_ptr<OutputFile> target;
+    std::unique_ptr<TempFile> spooled; // standard input, kept in a file the module can open by name
     try {
         InstallInterruptCleanup();
         if (!fromStandardInput) {
@@ -81,23 +85,15 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
         target = std::make_unique<OutputFile>(arguments.output, options.overwrite, std::vector{arguments.input});
         if (fromStandardInput) spooled = SpoolStandardInput();
     } catch (const std::exception& refused) {
-        std::fprintf(stderr, "sova-host: decoding '%s' failed: %s\n", shownIn.c_str(), refused.what());
-        return 1;
+        throw failed(refused.what());
     }
     const std::string input = spooled ? spooled->Path() : arguments.input;
     StartedModule module(options);
-    if (module.StartResult() != sova::sdk::kResultOK) {
-        std::fprintf(stderr, "sova-host: the module did not start: %s\n", ResultInWords(module.StartResult()).c_str());
-        return 1;
-    }
+    module.RequireStarted();
     ReadSession session(module, input);
     session.HideDecoderNotes(!options.trace);
-    const int32_t opened = session.Open();
-    if (opened != sova::sdk::kResultOK) {
-        std::fprintf(stderr, "sova-host: decoding '%s' failed: %s\n", shownIn.c_str(),
-                     OpenRefusalInWords(opened, WalkFrames(input)).c_str());
-        return 1;
-    }
+    if (const int32_t opened = session.Open(); opened != sova::sdk::kResultOK)
+        throw failed(OpenRefusalInWords(opened, WalkFrames(input)));
     const AudioFormat& format = session.Format();
     const int32_t channels = format.channelCount;
 
@@ -105,16 +101,11 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
     info.samplerate = format.sampleRate;
     info.channels = channels;
     info.format = *outputFormat;
-    if (!sf_format_check(&info)) {
-        std::fprintf(stderr, "sova-host: %s cannot hold %d channels at %d Hz\n", arguments.output.c_str(), channels,
-                     format.sampleRate);
-        return 1;
-    }
+    if (!sf_format_check(&info))
+        throw std::runtime_error(fmt::format("{} cannot hold {} channels at {} Hz", arguments.output, channels,
+                                             format.sampleRate));
     std::unique_ptr<SNDFILE, SndfileCloser> output(sf_open(target->WorkPath().c_str(), SFM_WRITE, &info));
-    if (!output) {
-        std::fprintf(stderr, "sova-host: cannot write %s: %s\n", arguments.output.c_str(), sf_strerror(nullptr));
-        return 1;
-    }
+    if (!output) throw std::runtime_error(fmt::format("cannot write {}: {}", arguments.output, sf_strerror(nullptr)));
     sf_command(output.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE); // integer formats clip, never wrap
 
     const auto started = std::chrono::steady_clock::now();
@@ -135,14 +126,10 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
         return true;
     });
     progress.End();
-    if (writeFailed) {
-        std::fprintf(stderr, "sova-host: writing %s failed: %s\n", arguments.output.c_str(), sf_strerror(output.get()));
-        return 1;
-    }
-    if (sf_close(output.release()) != 0) {
-        std::fprintf(stderr, "sova-host: writing %s failed while finishing it\n", arguments.output.c_str());
-        return 1;
-    }
+    if (writeFailed)
+        throw std::runtime_error(fmt::format("writing {} failed: {}", arguments.output, sf_strerror(output.get())));
+    if (sf_close(output.release()) != 0)
+        throw std::runtime_error(fmt::format("writing {} failed while finishing it", arguments.output));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     const int64_t total = report.delivered;
@@ -152,16 +139,12 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
                                      ? ""
                                      : fmt::format("; {} was not written (--keep-going keeps what could be decoded)",
                                                    arguments.output);
-        std::fprintf(stderr, "sova-host: %s: %s%s\n", shownIn.c_str(),
-                     damage.InWords(format.sampleRate).c_str(), kept.c_str());
-        if (!arguments.keepGoing) return 1; // the temporary file goes with target
+        const std::string report = fmt::format("{}: {}{}", shownIn, damage.InWords(format.sampleRate), kept);
+        if (!arguments.keepGoing) throw std::runtime_error(report); // the temporary file goes with target
+        std::fflush(stdout);
+        std::fprintf(stderr, "sova-host: %s\n", report.c_str());
     }
-    try {
-        target->Commit();
-    } catch (const std::exception& failure) {
-        std::fprintf(stderr, "sova-host: %s\n", failure.what());
-        return 1;
-    }
+    target->Commit();
     if (!options.quiet)
         fmt::print("{}: {} samples per channel ({:.3f} s of audio, {} Hz, {} channel{}) written to {} in {:.2f} s\n",
                    shownIn, total, format.sampleRate > 0 ? static_cast<double>(total) / format.sampleRate : 0.0,
@@ -172,18 +155,18 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
 
 void RegisterDecodeCommand(CLI::App& app, HostOptions& options) {
     auto* command = app.add_subcommand("decode", "Decode a file through the module to WAV, AIFF, FLAC or raw float");
-    static DecodeArguments arguments;
-    command->add_option("input", arguments.input, "File to decode, '-' for standard input")->required();
-    command->add_option("output", arguments.output,
+    auto arguments = std::make_shared<DecodeArguments>();
+    command->add_option("input", arguments->input, "File to decode, '-' for standard input")->required();
+    command->add_option("output", arguments->output,
                         "Output file: .wav (float unless --bits), .aif/.aiff or .flac (24-bit unless --bits), .raw/.f32 (float)")
         ->required();
-    command->add_option("--bits", arguments.bits, "Sample size of WAV, AIFF or FLAC output: 16 or 24-bit PCM, 32 for float")
+    command->add_option("--bits", arguments->bits, "Sample size of WAV, AIFF or FLAC output: 16 or 24-bit PCM, 32 for float")
         ->check(CLI::IsMember({16, 24, 32}));
-    command->add_option("--block", arguments.block, "Frames asked for per read")
+    command->add_option("--block", arguments->block, "Frames asked for per read")
         ->capture_default_str()
         ->check(CLI::Range(1, 1 << 24));
-    command->add_flag("--keep-going", arguments.keepGoing,
+    command->add_flag("--keep-going", arguments->keepGoing,
                       "Succeed on a damaged stream: decode what can be decoded (the damage is still reported)");
-    command->callback([&options] { options.exitCode = Decode(options, arguments); });
+    RunsAs(*command, options, [&options, arguments] { return Decode(options, *arguments); });
 }
 } // namespace sovahost

@@ -5,7 +5,6 @@
 // written (rate, channels, bitrate, mode) is decided by sova-host's plan, not the module's table.
 #include "cmd_encode.h"
 
-#include <bit>
 #include <chrono>
 #include <cerrno>
 #include <cstdlib>
@@ -19,9 +18,12 @@
 #include <stdexcept>
 
 #include <fmt/format.h>
-#include <hub/app/App.h>
 
 #include "Commands.h"
+#include "EncodeDialog.h"
+#include "EncodeSettings.h"
+#include "ModuleWriter.h"
+#include "RunCommand.h"
 #include "EncodeSegments.h"
 #include "module/HostObjects.h"
 #include "host/AudioSource.h"
@@ -35,9 +37,7 @@
 #include "host/SampleFeed.h"
 #include "host/SegmentPlan.h"
 #include "host/SaveFormat.h"
-#include "host/SettingsDialog.h"
 #include "host/SettingsText.h"
-#include "host/SettingsValues.h"
 #include "host/StandardInputSpool.h"
 #include "host/TempFile.h"
 
@@ -45,14 +45,6 @@ namespace sovahost {
 using namespace sova::sdk;
 
 namespace {
-std::optional<int32_t> ForcedSampleFormat(const std::string& name) {
-    if (name == "u8") return kSampleUInt8;
-    if (name == "s16") return kSampleInt16;
-    if (name == "s24") return kSampleInt24;
-    if (name == "f32") return kSampleFloat32;
-    return std::nullopt; // auto: the source's own precision
-}
-
 const char* SampleFormatName(int32_t code) {
     switch (code) {
     case kSampleUInt8: return "8-bit unsigned";
@@ -61,37 +53,6 @@ const char* SampleFormatName(int32_t code) {
     case kSampleFloat32: return "32-bit float";
     default: return "unknown";
     }
-}
-
-int32_t ModeValue(const std::string& mode) {
-    switch (mode.at(0)) {
-    case 's': return 0;
-    case 'j': return 1;
-    case 'd': return 2;
-    case 'm': return 3;
-    default: return -1;
-    }
-}
-
-// The entries the options set besides bitrate and mode (those come from the plan). Entries placed
-// before the starting text win: the settings text keeps the first occurrence of a key.
-std::string FlagOverrides(const EncodeOptions& options) {
-    std::string text;
-    const auto add = [&text](const char* key, int32_t value) { text += fmt::format("{}:0:{};", key, value); };
-    if (options.psymodel) add("PAMType", *options.psymodel);
-    if (options.ath) add("ATH", std::bit_cast<int32_t>(*options.ath));
-    if (options.emphasis) {
-        const char letter = options.emphasis->at(0);
-        add("EmphasisType", letter == '5' ? 1 : letter == 'c' ? 3 : 0);
-    }
-    if (options.protect) add("CRC", 1);
-    if (options.padding) add("PaddingType", 1);
-    if (options.energy) add("Energy", 1);
-    if (options.copyright) add("Copy", 1);
-    if (options.nonCopyright) add("Copy", 0);
-    if (options.original) add("Original", 1);
-    if (options.nonOriginal) add("Original", 0);
-    return text;
 }
 
 std::string Indented(const std::u16string& text) {
@@ -103,56 +64,6 @@ std::string Indented(const std::u16string& text) {
         if (ch == '\n') out += "  ";
     }
     return out;
-}
-
-void StartOrExplain(const StartedModule& module) {
-    if (module.StartResult() != kResultOK)
-        throw std::runtime_error(fmt::format("the plug-in could not start ({}); are libmpg123 and libtwolame installed?",
-                                             ResultInWords(module.StartResult())));
-}
-
-void RequireDisplay() {
-    if (hub::app::App::IsOffscreen())
-        throw std::runtime_error("no display to show the settings dialog on (set DISPLAY, or leave out --dialog)");
-}
-
-void EditInDialog(const HostModule& plugIn, AudioFormat& format) {
-    std::string error;
-    const int outcome = RunSettingsDialog(plugIn, format, &error);
-    if (outcome == kDialogCancelled) throw std::runtime_error("cancelled in the settings dialog; nothing was written");
-    if (outcome != kDialogConfirmed) throw std::runtime_error("the settings dialog failed: " + error);
-}
-
-// Refuses a settings text with values that cannot be written, before the module sees it.
-void RequireWritableSettings(const std::string& text) {
-    const std::vector<std::string> problems = SettingsValueProblems(text);
-    if (!problems.empty()) throw std::runtime_error(fmt::format("--settings: {}", fmt::join(problems, "; ")));
-}
-
-// The starting settings for the module's preferred format: the user's text (or the dialog's)
-// under the flag options; the user's bitrate and mode, where the text holds them, go to the plan.
-struct StartingSettings {
-    std::string text;
-    std::optional<int32_t> bitrate, mode;
-};
-
-StartingSettings UserSettings(const EncodeOptions& options, const std::string& userText) {
-    StartingSettings start{FlagOverrides(options) + userText, options.bitrate, std::nullopt};
-    const auto entries = SettingsEntries(userText);
-    if (!start.bitrate) start.bitrate = SettingsNumber(entries, "BitsPerSecond");
-    start.mode = options.mode ? std::optional<int32_t>(ModeValue(*options.mode)) : SettingsNumber(entries, "ChannelMode");
-    return start;
-}
-
-EncodePlan Plan(const EncodeOptions& options, const StartingSettings& start, const AudioSource& source) {
-    EncodeRequest request;
-    request.sourceRate = source.Rate();
-    request.sourceChannels = source.Channels();
-    request.rate = options.rate;
-    request.channels = options.channels;
-    request.bitrate = start.bitrate;
-    request.mode = start.mode;
-    return PlanEncode(request);
 }
 
 // TwoLAME writes a joint stereo frame that needs no joint coding as a stereo frame.
@@ -190,8 +101,7 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
         std::fflush(chat);
         std::fprintf(stderr, "sova-host: warning: %s\n", line.c_str());
     };
-    WarnAboutSettingsText(options.settingsText);
-    RequireWritableSettings(options.settingsText);
+    const SettingsReading userSettings = CheckedSettings(options.settingsText);
     if (inPath != "-")
         if (const std::string problem = InputProblem(inPath); !problem.empty()) throw std::runtime_error(problem);
     InstallInterruptCleanup();
@@ -209,19 +119,19 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
 
     StartedModule module(hostOptions);
     module.Sink().echo = false; // the messages are reported below, in context
-    StartOrExplain(module);
+    module.RequireStarted();
     const HostModule& plugIn = module.Module();
 
-    StartingSettings start = UserSettings(options, options.settingsText);
+    StartingSettings start = UserSettings(options, options.settingsText, userSettings);
     if (options.dialog) { // the dialog starts from the source's format and the options
         RequireDisplay();
         AudioFormat proposal = PreferredFormat(plugIn, module.Sink(), start.text);
         proposal.sampleRate = options.rate.value_or(source.Rate());
         proposal.channelCount = options.channels.value_or(std::min(source.Channels(), 2));
         EditInDialog(plugIn, proposal);
-        detail("settings from the dialog: " + ToUtf8(proposal.settingsText));
-        RequireWritableSettings(ToUtf8(proposal.settingsText));
-        start = UserSettings(EncodeOptions{}, ToUtf8(proposal.settingsText));
+        const std::string confirmed = ToUtf8(proposal.settingsText);
+        detail("settings from the dialog: " + confirmed);
+        start = UserSettings(EncodeOptions{}, confirmed, CheckedSettings(confirmed));
     }
 
     AudioFormat format = PreferredFormat(plugIn, module.Sink(), start.text);
@@ -255,17 +165,8 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     detail("settings: " + ToUtf8(format.settingsText));
     if (!feed.Conversion().empty()) say("converting: " + feed.Conversion());
 
-    WriteOpenRequest open;
-    open.sink = &module.Sink();
-    open.path = FromUtf8(output.WorkPath());
-    open.format = &format;
-    const int32_t openResult = plugIn.Call(kSelectorOpenForWrite, nullptr, &open);
-    if (openResult != kResultOK || !open.writeHandle) {
-        // The module names the path it was given, the temporary one: show the user's.
-        std::string reason = module.Sink().messages.empty() ? "" : ": " + output.Unmasked(ToUtf8(module.Sink().messages.back()));
-        throw std::runtime_error(fmt::format("cannot create '{}' ({}){}", shownOut, ResultInWords(openResult), reason));
-    }
-    say(fmt::format("writing: {} ({})", shownOut, ToUtf8(open.description)));
+    ModuleWriter writer(plugIn, module.Sink(), output, shownOut, format);
+    say(fmt::format("writing: {} ({})", shownOut, ToUtf8(writer.Description())));
     const int jobs = JobsWanted(options);
     const int64_t expectedSamples = source.Frames() * format.sampleRate / source.Rate(); // after resampling
     const size_t segments = PlanSegments(expectedSamples, jobs, SegmentFrames(options)).size();
@@ -275,55 +176,19 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
         say(fmt::format("one job: {} samples are too few for segments of {} frames", expectedSamples, SegmentFrames(options)));
 
     const auto started = std::chrono::steady_clock::now();
-    WriteRequest write;
-    write.sink = &module.Sink();
-    write.format = &format;
-    std::vector<std::vector<uint8_t>> buffers;
     ProgressBar progress("encoding", !hostOptions.quiet && !options.noProgress, format.length);
     int64_t framesDone = 0;
-    CloseRequest close;
-    close.sink = &module.Sink();
-    bool closed = false;
     try {
         if (segments > 1) {
-            // The segments' writers encode; this one only created the file and described it.
-            closed = true;
-            if (const int32_t closeResult = plugIn.Call(kSelectorCloseWriter, open.writeHandle, &close); closeResult != kResultOK)
-                throw std::runtime_error(fmt::format("the plug-in could not finish the file: {}", ResultInWords(closeResult)));
+            writer.Finish(); // the segments' writers encode; this one only created the file and described it
             const SegmentedEncode segmented{&plugIn,    &module.Sink(),         format,         options.blockFrames,
                                             jobs,       SegmentFrames(options), expectedSamples};
             framesDone = EncodeInSegments(segmented, feed, output.WorkPath(), progress);
-        }
-        for (; !closed;) {
-            const int64_t frames = feed.Read(options.blockFrames, buffers);
-            if (frames == 0) break;
-            write.frameCount = frames;
-            write.buffers.clear();
-            for (const auto& buffer : buffers) write.buffers.push_back(buffer.data());
-            const int32_t result = plugIn.Call(kSelectorWriteSamples, open.writeHandle, &write);
-            if (result != kResultOK)
-                throw std::runtime_error(fmt::format("the plug-in could not encode the block at sample {}: {}",
-                                                     framesDone, ResultInWords(result)));
-            framesDone += frames;
-            progress.Update(framesDone);
-        }
-        progress.End();
-        if (!closed) {
-            // The writer is gone after selector 19, whatever it answers or raises (a file error while
-            // the last bytes go out).
-            closed = true;
-            const int32_t closeResult = plugIn.Call(kSelectorCloseWriter, open.writeHandle, &close);
-            if (closeResult != kResultOK)
-                throw std::runtime_error(fmt::format("the plug-in could not finish the file: {}", ResultInWords(closeResult)));
+        } else {
+            writer.WriteAll(feed, options.blockFrames, progress, framesDone);
         }
     } catch (const std::exception& failure) {
         progress.End();
-        if (!closed) {
-            try { // give the writer back so that the file is closed; its own failure adds nothing
-                plugIn.Call(kSelectorCloseWriter, open.writeHandle, &close);
-            } catch (...) {
-            }
-        }
         throw std::runtime_error(fmt::format("writing '{}' failed after {} samples: {}; {}", shownOut, framesDone,
                                              output.Unmasked(failure.what()),
                                              outPath == "-" ? "nothing was sent" : "the unfinished file was removed"));
@@ -340,18 +205,6 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
 }
 } // namespace
 
-std::string SettingsFromDialog(const HostOptions& hostOptions, const EncodeOptions& options, const std::string& input) {
-    RequireDisplay();
-    AudioSource source(input, input);
-    StartedModule module(hostOptions);
-    StartOrExplain(module);
-    AudioFormat format = PreferredFormat(module.Module(), module.Sink(), UserSettings(options, options.settingsText).text);
-    format.sampleRate = options.rate.value_or(source.Rate());
-    format.channelCount = options.channels.value_or(std::min(source.Channels(), 2));
-    EditInDialog(module.Module(), format);
-    return ToUtf8(format.settingsText);
-}
-
 void RegisterEncodeCommand(CLI::App& app, HostOptions& options) {
     struct Arguments {
         std::string in, out;
@@ -363,15 +216,8 @@ void RegisterEncodeCommand(CLI::App& app, HostOptions& options) {
     command->add_option("output", arguments->out, "MP2 file to write, '-' for standard output")->required();
     AddEncodeOptions(*command, arguments->encode);
     AddSegmentOptions(*command, arguments->encode);
-    command->callback([&options, arguments] {
-        try {
-            options.exitCode = RunEncode(options, arguments->in, arguments->out, arguments->encode);
-        } catch (const std::exception& error) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "sova-host: encoding '%s' failed: %s\n",
-                         arguments->in == "-" ? "standard input" : arguments->in.c_str(), error.what());
-            options.exitCode = 1;
-        }
-    });
+    RunsAs(
+        *command, options, [&options, arguments] { return RunEncode(options, arguments->in, arguments->out, arguments->encode); },
+        [arguments] { return fmt::format("encoding '{}' failed", arguments->in == "-" ? "standard input" : arguments->in); });
 }
 } // namespace sovahost

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The encoder options of `encode`, shared with `convert`, which hands them on to one
+// The encoder options of `encode`, shared with `convert`, which hands them on, as typed, to one
 // `encode` process per file.
 #pragma once
 
@@ -38,15 +38,16 @@ struct EncodeOptions {
     int64_t segmentFrames = 0;               // the shortest segment worth a process (0: the default)
 };
 
-void AddEncodeOptions(CLI::App& command, EncodeOptions& options);
+// The options AddEncodeOptions registered on a command, kept to hand them on as they were typed.
+struct EncodeOptionSet {
+    std::vector<CLI::Option*> all;        // owned by the command; live as long as it
+    std::vector<CLI::Option*> inSettings; // those a settings text carries: replaced by it after --dialog
+};
+EncodeOptionSet AddEncodeOptions(CLI::App& command, EncodeOptions& options);
 // encode's own --jobs and --segment-frames (convert has a --jobs of its own, for files).
 void AddSegmentOptions(CLI::App& command, EncodeOptions& options);
-// Shows the plug-in's settings dialog for the first input's format and returns the settings
-// text confirmed; throws std::runtime_error when cancelled or impossible.
-std::string SettingsFromDialog(const HostOptions& hostOptions, const EncodeOptions& options, const std::string& input);
-// options with `text` as the whole of the settings: the options the text carries (bitrate, mode,
-// model, flags) are dropped, so that a text confirmed in the dialog is what each file gets.
-EncodeOptions WithSettingsText(const EncodeOptions& options, const std::string& text);
-// The command-line arguments that reproduce options (for a child `encode`).
-std::vector<std::string> EncodeArguments(const EncodeOptions& options);
+// The command-line arguments that give a child process the options in `given` as they were typed
+// (each under its long name), except those in `leaveOut`. Call after parsing.
+std::vector<std::string> ForwardedArguments(const std::vector<CLI::Option*>& given,
+                                            const std::vector<CLI::Option*>& leaveOut = {});
 } // namespace sovahost

@@ -17,6 +17,7 @@
 #include <fmt/format.h>
 
 #include "Commands.h"
+#include "RunCommand.h"
 #include "host/FileFacts.h"
 #include "host/StandardInputSpool.h"
 #include "host/Json.h"
@@ -192,10 +193,7 @@ void PrintJson(const FileFacts& facts, const InfoArguments& arguments) {
 
 int Info(const HostOptions& options, const InfoArguments& arguments) {
     StartedModule module(options);
-    if (module.StartResult() != sova::sdk::kResultOK) {
-        std::fprintf(stderr, "sova-host: the module did not start: %s\n", ResultInWords(module.StartResult()).c_str());
-        return 1;
-    }
+    module.RequireStarted();
     bool allGood = true;
     for (const std::string& file : arguments.files) {
         std::unique_ptr<TempFile> spooled; // standard input, kept in a file the module can open by name
@@ -215,17 +213,17 @@ int Info(const HostOptions& options, const InfoArguments& arguments) {
 void RegisterInfoCommand(CLI::App& app, HostOptions& options) {
     auto* command = app.add_subcommand("info", "Say what MPEG audio files are: version, layer, bitrate, mode, rate, "
                                                "duration and header flags, as the module reports them");
-    static InfoArguments arguments;
-    command->add_option("files", arguments.files, "Files to open, '-' for standard input")->required();
-    command->add_flag("--json", arguments.json, "One JSON object a line per file, for scripts");
-    command->add_flag("--settings", arguments.settings, "Show the settings text the module derives from the stream");
-    command->add_flag("--verify", arguments.verify,
+    auto arguments = std::make_shared<InfoArguments>();
+    command->add_option("files", arguments->files, "Files to open, '-' for standard input")->required();
+    command->add_flag("--json", arguments->json, "One JSON object a line per file, for scripts");
+    command->add_flag("--settings", arguments->settings, "Show the settings text the module derives from the stream");
+    command->add_flag("--verify", arguments->verify,
                       "Read each stream to its end through the module too: exact length, decoder failures and loss "
                       "against what the frame headers promise (damage makes the exit status 1, as damage the headers show does without it)");
-    command->add_option("--block", arguments.block, "Frames asked for per read with --verify")
+    command->add_option("--block", arguments->block, "Frames asked for per read with --verify")
         ->capture_default_str()
         ->check(CLI::Range(1, 1 << 24))
         ->group("Developer options");
-    command->callback([&options] { options.exitCode = Info(options, arguments); });
+    RunsAs(*command, options, [&options, arguments] { return Info(options, *arguments); });
 }
 } // namespace sovahost

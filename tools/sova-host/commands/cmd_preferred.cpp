@@ -3,6 +3,7 @@
 #include <fmt/core.h>
 
 #include "Commands.h"
+#include "RunCommand.h"
 #include "module/HostObjects.h"
 
 namespace sovahost {
@@ -19,20 +20,19 @@ const char* SampleFormatName(int32_t code) {
 } // namespace
 
 void RegisterPreferredCommand(CLI::App& app, HostOptions& options) {
-    app.add_subcommand("preferred", "Show the module's preferred write format")->callback([&options] {
+    CLI::App* command = app.add_subcommand("preferred", "Show the module's preferred write format");
+    RunsAs(*command, options, [&options] {
         ApplyHostOptions(options);
         HostModule module(options.modulePath);
         MessageSink sink;
         AudioFormat format;
         format.sink = &sink;
         const int32_t result = module.Call(sova::sdk::kSelectorGetPreferredWriteFormat, nullptr, &format);
-        if (result != sova::sdk::kResultOK) {
-            fmt::print(stderr, "sova-host: the module refused (result {}: {})\n", result, sova::sdk::ResultText(result));
-            options.exitCode = 1;
-            return;
-        }
+        if (result != sova::sdk::kResultOK)
+            throw std::runtime_error(fmt::format("the module refused (result {}: {})", result, sova::sdk::ResultText(result)));
         fmt::print("channels: {}\nsample rate: {} Hz\nsample format: {} ({})\n", format.channelCount,
                    format.sampleRate, format.sampleFormat, SampleFormatName(format.sampleFormat));
+        return 0;
     });
 }
 } // namespace sovahost

@@ -3,6 +3,7 @@
 #include <fmt/core.h>
 
 #include "Commands.h"
+#include "RunCommand.h"
 #include "module/HostObjects.h"
 
 namespace sovahost {
@@ -15,8 +16,8 @@ std::string JoinExtensions(const std::vector<std::string>& extensions) {
 } // namespace
 
 void RegisterRegisterCommand(CLI::App& app, HostOptions& options) {
-    app.add_subcommand("register", "Show what the module registers (identity and file formats)")
-        ->callback([&options] {
+    CLI::App* command = app.add_subcommand("register", "Show what the module registers (identity and file formats)");
+    RunsAs(*command, options, [&options] {
             ApplyHostOptions(options);
             HostModule module(options.modulePath);
             Registrar registrar;
@@ -31,7 +32,7 @@ void RegisterRegisterCommand(CLI::App& app, HostOptions& options) {
             const bool registered = !registrar.identities.empty() || !registrar.formats.empty();
             if (!registered) fmt::print("nothing registered\n");
             module.Call(sova::sdk::kSelectorShutdown, nullptr, nullptr);
-            options.exitCode = result == sova::sdk::kResultOK && registered ? 0 : 1;
-        });
+            return result == sova::sdk::kResultOK && registered ? 0 : 1;
+    });
 }
 } // namespace sovahost

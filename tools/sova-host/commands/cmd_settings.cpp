@@ -10,6 +10,7 @@
 #include <hub/app/App.h>
 
 #include "Commands.h"
+#include "RunCommand.h"
 #include "module/ReadSession.h"
 #include "host/SettingsDialog.h"
 
@@ -32,13 +33,12 @@ void RegisterSettingsCommand(CLI::App& app, HostOptions& options) {
     command->add_option("--settings", settings->settings, "Settings text to start from (default: empty)");
     command->add_option("--png", settings->png, "Save a picture of the open dialog to this PNG file and cancel");
     command->add_flag("--advanced", settings->advanced, "Open the dialog's Advanced section");
-    command->callback([&options, settings] {
+    // Exit status 2 on failure, not 1: 1 is Cancel.
+    RunsAs(*command, options, [&options, settings] {
         namespace automation = tsaui::ui::automation;
-        if (settings->png.empty() && hub::app::App::IsOffscreen()) {
-            std::fprintf(stderr, "sova-host: no display to show the dialog on (set DISPLAY, or use --png)\n");
-            options.exitCode = 2;
-            return;
-        }
+        constexpr int kFailed = 2;
+        if (settings->png.empty() && hub::app::App::IsOffscreen())
+            throw CommandFailure("no display to show the dialog on (set DISPLAY, or use --png)", kFailed);
         StartedModule module(options);
         AudioFormat format;
         format.sink = &module.Sink();
@@ -64,20 +64,18 @@ void RegisterSettingsCommand(CLI::App& app, HostOptions& options) {
         std::string error;
         const int outcome = RunSettingsDialog(module.Module(), format, &error);
         automation::SetModalRunObserver({});
-        if (outcome == kDialogFailed) {
-            std::fprintf(stderr, "sova-host: %s\n", error.c_str());
-            options.exitCode = 2;
-        } else if (!settings->png.empty()) {
-            if (!pictureSaved) std::fprintf(stderr, "sova-host: cannot write %s\n", settings->png.c_str());
-            else fmt::print("picture: {}\n", settings->png);
-            options.exitCode = pictureSaved ? 0 : 2;
-        } else if (outcome == kDialogCancelled) {
-            fmt::print(stderr, "cancelled\n");
-            options.exitCode = 1;
-        } else {
-            fmt::print("{}\n", ToUtf8(format.settingsText));
-            options.exitCode = 0;
+        if (outcome == kDialogFailed) throw CommandFailure(error, kFailed);
+        if (!settings->png.empty()) {
+            if (!pictureSaved) throw CommandFailure("cannot write " + settings->png, kFailed);
+            fmt::print("picture: {}\n", settings->png);
+            return 0;
         }
+        if (outcome == kDialogCancelled) {
+            fmt::print(stderr, "cancelled\n");
+            return 1;
+        }
+        fmt::print("{}\n", ToUtf8(format.settingsText));
+        return 0;
     });
 }
 } // namespace sovahost

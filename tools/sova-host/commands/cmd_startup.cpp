@@ -15,6 +15,7 @@
 #include <uit/ImageProvider.h>
 
 #include "Commands.h"
+#include "RunCommand.h"
 #include "module/HostObjects.h"
 
 namespace sovahost {
@@ -47,37 +48,36 @@ void PrintResources() {
 } // namespace
 
 void RegisterStartupCommand(CLI::App& app, HostOptions& options) {
-    static std::vector<int32_t> selectors{sova::sdk::kSelectorDescribePlugIn, sova::sdk::kSelectorStartup,
-                                          sova::sdk::kSelectorShutdown};
+    auto selectors = std::make_shared<std::vector<int32_t>>(std::vector<int32_t>{
+        sova::sdk::kSelectorDescribePlugIn, sova::sdk::kSelectorStartup, sova::sdk::kSelectorShutdown});
     CLI::App* command = app.add_subcommand("startup", "Register, start and shut down the plug-in (selectors 0, 1, 2)");
-    command->add_option("--selectors", selectors, "Lifetime selectors to send, in order (0, 1 or 2)")
+    command->add_option("--selectors", *selectors, "Lifetime selectors to send, in order (0, 1 or 2)")
         ->delimiter(',')
         ->check(CLI::Range(0, 2))
         ->capture_default_str();
-    command->callback([&options] {
+    RunsAs(*command, options, [&options, selectors] {
         ApplyHostOptions(options);
         HostModule module(options.modulePath);
-        for (const int32_t selector : selectors) {
+        int exitStatus = 0;
+        for (const int32_t selector : *selectors) {
             Registrar registrar;
             int32_t result = 0;
             try {
                 result = module.Call(selector, nullptr, selector == sova::sdk::kSelectorDescribePlugIn ? &registrar : nullptr);
             } catch (const tsacore::config::Error& error) {
                 fmt::print("selector {} ({}): raised \"{}\"\n", selector, SelectorName(selector), ToUtf8(error.Message()));
-                options.exitCode = 1;
-                return; // an error leaving the module ends the session, as it would a host's
+                return 1; // an error leaving the module ends the session, as it would a host's
             } catch (const std::exception& error) {
                 fmt::print("selector {} ({}): raised \"{}\"\n", selector, SelectorName(selector), error.what());
-                options.exitCode = 1;
-                return;
+                return 1;
             }
             fmt::print("selector {} ({}): {} ({})\n", selector, SelectorName(selector), result,
                        sova::sdk::ResultText(result));
             PrintRegistration(registrar);
             PrintResources();
-            if (result != sova::sdk::kResultOK)
-                options.exitCode = 1;
+            if (result != sova::sdk::kResultOK) exitStatus = 1;
         }
+        return exitStatus;
     });
 }
 } // namespace sovahost

@@ -82,8 +82,8 @@ int32_t SettingsValue(const std::string& text, const std::string& key, int32_t f
     return SettingsNumber(SettingsEntries(text), key).value_or(fallback);
 }
 
-void WarnAboutSettingsText(const std::string& text) {
-    for (const std::string& problem : ReadSettingsText(text).problems)
+void WarnAboutSettingsText(const SettingsReading& reading) {
+    for (const std::string& problem : reading.problems)
         std::fprintf(stderr, "sova-host: warning: --settings: %s\n", problem.c_str());
 }
 

@@ -23,7 +23,7 @@ std::optional<int32_t> SettingsNumber(const std::map<std::string, std::string>& 
 // An integer entry of the text, or fallback.
 int32_t SettingsValue(const std::string& text, const std::string& key, int32_t fallback);
 // Warns on stderr, a line each, about what the module would ignore in a --settings text.
-void WarnAboutSettingsText(const std::string& text);
+void WarnAboutSettingsText(const SettingsReading& reading);
 // "ATH, BitsPerSecond, ..."
 std::string KnownSettingsKeys();
 } // namespace sovahost

@@ -48,9 +48,9 @@ const std::map<std::string, Rule>& Rules() {
 }
 } // namespace
 
-std::vector<std::string> SettingsValueProblems(const std::string& text) {
+std::vector<std::string> SettingsValueProblems(const SettingsReading& reading) {
     std::vector<std::string> problems;
-    const auto entries = ReadSettingsText(text).integers;
+    const auto& entries = reading.integers;
     for (const auto& [key, rule] : Rules()) {
         const std::optional<int32_t> value = SettingsNumber(entries, key);
         if (value && !rule.accepts(*value))

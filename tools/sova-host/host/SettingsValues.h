@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "host/SettingsText.h"
+
 namespace sovahost {
 // One sentence per bad value, empty when every known key holds a value that can be written.
-std::vector<std::string> SettingsValueProblems(const std::string& text);
+std::vector<std::string> SettingsValueProblems(const SettingsReading& reading);
 } // namespace sovahost

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "module/ReadSession.h"
 
+#include <stdexcept>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -43,6 +45,12 @@ StartedModule::StartedModule(const HostOptions& options) : module_((ApplyHostOpt
     // Selector 0 also starts the module, but answers 0 when a codec library is missing;
     // selector 1 tells.
     if (startResult_ == kResultOK) startResult_ = module_.Call(kSelectorStartup, nullptr, nullptr);
+}
+
+void StartedModule::RequireStarted() const {
+    if (startResult_ != kResultOK)
+        throw std::runtime_error("the module did not start (" + ResultInWords(startResult_) +
+                                 "); are libmpg123 and libtwolame installed?");
 }
 
 StartedModule::~StartedModule() {

@@ -24,6 +24,8 @@ public:
     MessageSink& Sink() { return sink_; }
     // 0 when selectors 0 and 1 succeeded; otherwise the failing selector's result.
     int32_t StartResult() const { return startResult_; }
+    // Throws std::runtime_error, in the same words for every command, when the module did not start.
+    void RequireStarted() const;
 private:
     HostModule module_;
     MessageSink sink_;

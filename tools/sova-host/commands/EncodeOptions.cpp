@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "cmd_encode.h"
+#include "ProfileOptions.h"
 #include "host/LayerTwoRules.h"
 #include "host/SettingsText.h"
 
@@ -82,6 +83,7 @@ EncodeOptionSet AddEncodeOptions(CLI::App& command, EncodeOptions& options) {
     inSettings(command.add_flag("--non-copyright", options.nonCopyright, "Mark as non-copyright (the default)"));
     inSettings(command.add_flag("--original", options.original, "Mark as original"));
     inSettings(command.add_flag("-o,--non-original", options.nonOriginal, "Mark as non-original (the default)"));
+    AddProfileOption(command, options.profile);
     inSettings(command.add_flag("--dialog", options.dialog, "Edit the settings in the plug-in's dialog first"));
     command.add_flag("--no-progress", options.noProgress, "Never draw a progress bar");
     const char* developer = "Developer options (protocol testing)";

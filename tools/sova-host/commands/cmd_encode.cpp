@@ -25,6 +25,7 @@
 #include "ModuleWriter.h"
 #include "RunCommand.h"
 #include "EncodeSegments.h"
+#include "ProfileOptions.h"
 #include "module/HostObjects.h"
 #include "host/AudioSource.h"
 #include "host/EncodePlan.h"
@@ -87,7 +88,9 @@ int64_t SegmentFrames(const EncodeOptions& options) {
 }
 
 int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const std::string& outPath,
-              const EncodeOptions& options) {
+              const EncodeOptions& asked) {
+    EncodeOptions options = asked;
+    const DeliveryProfile* const profile = ApplyDeliveryProfile(options); // refuses before anything is read
     // With the MP2 on standard output, everything else goes to stderr.
     FILE* const chat = outPath == "-" ? stderr : stdout;
     const auto say = [&](const std::string& line) {
@@ -135,7 +138,7 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     }
 
     AudioFormat format = PreferredFormat(plugIn, module.Sink(), start.text);
-    const EncodePlan plan = Plan(options, start, source);
+    const EncodePlan plan = Plan(options, start, source, profile);
     if (!options.skipConform) {
         if (!plan.refusal.empty()) throw std::runtime_error(plan.refusal);
         for (const std::string& warning : plan.warnings) warn(warning);

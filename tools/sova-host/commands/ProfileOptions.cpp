@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+#include "ProfileOptions.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "EncodeSettings.h"
+#include "RunCommand.h"
+#include "host/SettingsText.h"
+
+namespace sovahost {
+namespace {
+// What the options and the settings text ask for; an option wins over the text, as in the encode.
+DeliveryRequest RequestOf(const EncodeOptions& options) {
+    const auto entries = SettingsEntries(options.settingsText);
+    const auto fromText = [&entries](const char* key) -> std::optional<Asked<int32_t>> {
+        if (const auto value = SettingsNumber(entries, key)) return Asked<int32_t>{*value, fmt::format("--settings {}:0:{}", key, *value)};
+        return std::nullopt;
+    };
+    const auto flagFromText = [&fromText](const char* key) -> std::optional<Asked<bool>> {
+        if (const auto value = fromText(key)) return Asked<bool>{value->value != 0, value->option};
+        return std::nullopt;
+    };
+    DeliveryRequest request;
+    if (options.rate) request.rate = {{*options.rate, fmt::format("--rate {}", *options.rate)}};
+    request.bitrate = options.bitrate ? Asked<int32_t>{*options.bitrate, fmt::format("-b {}", *options.bitrate)}
+                                      : fromText("BitsPerSecond");
+    request.mode = options.mode ? Asked<int32_t>{ModeValue(*options.mode), "-m " + *options.mode} : fromText("ChannelMode");
+    request.crc = options.protect ? Asked<bool>{true, "-p"} : flagFromText("CRC");
+    request.padding = options.padding ? Asked<bool>{true, "-d"} : flagFromText("PaddingType");
+    return request;
+}
+} // namespace
+
+void AddProfileOption(CLI::App& command, std::string& profile) {
+    command
+        .add_option("--profile", profile,
+                    "Delivery profile: sets the rate, bitrate, mode, CRC and padding a delivery requires and refuses "
+                    "options that contradict it; 'list' prints every profile with the source of each value "
+                    "(profiles: " + DeliveryProfileNames() + ")")
+        ->check(CLI::Validator(
+            [](std::string& name) {
+                return name == "list" || FindDeliveryProfile(name)
+                           ? std::string()
+                           : fmt::format("no delivery profile '{}' (profiles: {}; 'list' shows them)", name, DeliveryProfileNames());
+            },
+            "NAME"))
+        ->each([](const std::string& name) {
+            if (name != "list") return;
+            std::fputs(DeliveryProfileListing().c_str(), stdout);
+            throw CLI::Success();
+        });
+}
+
+const DeliveryProfile* ApplyDeliveryProfile(EncodeOptions& options) {
+    if (options.profile.empty()) return nullptr;
+    const DeliveryProfile* profile = FindDeliveryProfile(options.profile);
+    const auto refuse = [](const std::string& message) { throw CommandFailure(message, kUsageError); };
+    if (!profile) refuse(fmt::format("no delivery profile '{}'", options.profile));
+    if (options.dialog)
+        refuse(fmt::format("--dialog cannot be used with --profile {}: the profile sets the settings the dialog edits",
+                           profile->name));
+    if (options.skipConform)
+        refuse(fmt::format("--no-conform cannot be used with --profile {}: it skips the profile's checks", profile->name));
+    if (const auto contradictions = ProfileContradictions(*profile, RequestOf(options)); !contradictions.empty())
+        refuse(fmt::format("{}", fmt::join(contradictions, "; ")));
+    if (profile->crc && profile->crc->value) options.protect = true;
+    return profile;
+}
+} // namespace sovahost

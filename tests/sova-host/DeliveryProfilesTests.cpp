@@ -124,7 +124,7 @@ DeliveredFile GoodPrssFile() {
     DeliveredFile file;
     file.rate = 44100;
     file.bitrate = 256;
-    file.mode = 0;
+    file.modes = {0};
     file.loudnessLufs = -24.6;
     file.truePeakDbtp = -2.4;
     file.container = Container::RawMp2;
@@ -149,11 +149,13 @@ TEST(DeliveryProfiles, ACheckNamesEveryRequirementAndFailsEachDeviationOnItsOwn)
     };
     using Names = std::vector<std::string>;
     DeliveredFile file = GoodPrssFile();
-    file.mode = 3; // mono at 256 kbit/s: the bitrate is wrong, the mode is fine
+    file.modes = {3}; // mono at 256 kbit/s: the bitrate is wrong, the mode is fine
     EXPECT_EQ(failing(file), Names{"bitrate 128 kbit/s mono, 256 kbit/s stereo"});
     file = GoodPrssFile();
-    file.mode = 1;
+    file.modes = {0, 1}; // joint stereo, with stereo frames where no joint coding was needed
     EXPECT_EQ(failing(file), Names{"mode stereo or mono"});
+    EXPECT_EQ(CheckAgainstProfile(prss, file)[2].detail,
+              "the file: stereo or joint stereo (source: PRSS ContentDepot file formats (prss.org/file-formats))");
     file = GoodPrssFile();
     file.bitrate.reset(); // changes between frames
     file.paddingUsed = true;
@@ -175,7 +177,7 @@ TEST(DeliveryProfiles, ACheckNamesEveryRequirementAndFailsEachDeviationOnItsOwn)
     DeliveredFile dab;
     dab.rate = 24000;
     dab.bitrate = 64;
-    dab.mode = 2;
+    dab.modes = {2};
     dab.allFramesProtected = true;
     dab.noFrameProtected = false;
     findings = CheckAgainstProfile(Profile("dab"), dab);

@@ -243,20 +243,25 @@ std::vector<ProfileFinding> CheckAgainstProfile(const DeliveryProfile& p, const 
     const auto add = [&findings](std::string requirement, bool passed, const std::string& has, const std::string& source) {
         findings.push_back({std::move(requirement), passed, fmt::format("{} (source: {})", has, source)});
     };
-    const bool mono = file.mode == kMono;
+    const bool mono = file.modes == std::set<int>{kMono};
+    std::vector<std::string> modeWords;
+    for (int mode : file.modes) modeWords.push_back(ModeWord(mode));
+    const std::string modes = OneOf(modeWords).empty() ? "no frame" : OneOf(modeWords);
     if (p.rates)
         add("rate " + RatesWords(p.rates->value), Contains(p.rates->value, file.rate), fmt::format("the file: {} Hz", file.rate),
             Cite(*p.rates));
     if (p.monoBitrate || p.stereoBitrate) {
         const auto fixed = FixedBitrate(p, mono);
-        const std::string has = file.bitrate ? fmt::format("the file: {} kbit/s in {}", *file.bitrate, ModeWord(file.mode))
+        const std::string has = file.bitrate ? fmt::format("the file: {} kbit/s in {}", *file.bitrate, modes)
                                              : std::string("the file: the bitrate changes between frames");
         add("bitrate " + BitratesWords(p), fixed && file.bitrate == fixed->value, has,
             Cite(p.stereoBitrate ? *p.stereoBitrate : *p.monoBitrate));
     }
     if (p.modes)
-        add("mode " + ModesWords(p.modes->value), Contains(p.modes->value, file.mode), "the file: " + ModeWord(file.mode),
-            Cite(*p.modes));
+        add("mode " + ModesWords(p.modes->value),
+            !file.modes.empty() && std::all_of(file.modes.begin(), file.modes.end(),
+                                               [&p](int mode) { return Contains(p.modes->value, mode); }),
+            "the file: " + modes, Cite(*p.modes));
     if (p.crc) {
         const bool passed = p.crc->value ? file.allFramesProtected : file.noFrameProtected;
         const char* has = file.allFramesProtected ? "every frame has a CRC"

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,7 +85,7 @@ EncodePlan PlanEncodeFor(const DeliveryProfile* profile, EncodeRequest request);
 struct DeliveredFile {
     int32_t rate = 0;
     std::optional<int32_t> bitrate; // empty when the bitrate changes between frames
-    int32_t mode = 0;               // the header's: 0 stereo, 1 joint, 2 dual, 3 mono
+    std::set<int> modes;            // of the frames: 0 stereo, 1 joint, 2 dual, 3 mono
     bool allFramesProtected = false, noFrameProtected = true;
     bool paddingUsed = false;
     std::optional<double> loudnessLufs, truePeakDbtp;

@@ -104,6 +104,7 @@ TEST_F(Profiles, EachProfileWritesWhatItsDeliveryTakesInEveryFrame) {
         fs::remove(dir.File(out));
         const HostRun run = Encode(c.options, c.in, out);
         ASSERT_EQ(run.ExitCode(), 0) << c.in << " " << c.options[1] << ": " << run.err;
+        EXPECT_TRUE(Contains(run.out, "\nprofile: " + c.options[1] + ", ")) << run.out;
         ExpectStream(dir.File(out), c.expected);
     }
     // convert hands the profile to each file's encode.

@@ -116,6 +116,7 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     if (inPath == "-") spooled = SpoolStandardInput();
     AudioSource source(spooled ? spooled->Path() : inPath, shownIn, outPath);
     say(SourceLine(shownIn, source));
+    if (profile) say(fmt::format("profile: {}, {} (--profile list shows its sources)", profile->name, profile->title));
     if (const auto& cut = source.CutShortBy())
         warn(fmt::format("'{}' is cut short: its header promises {} samples, the file holds {}; encoding the {}", shownIn,
                          cut->promisedFrames, cut->presentFrames, cut->presentFrames));

@@ -67,6 +67,11 @@ const DeliveryProfile* ApplyDeliveryProfile(EncodeOptions& options) {
     if (const auto contradictions = ProfileContradictions(*profile, RequestOf(options)); !contradictions.empty())
         refuse(fmt::format("{}", fmt::join(contradictions, "; ")));
     if (profile->crc && profile->crc->value) options.protect = true;
+    if (profile->loudnessLufs) // the encode has no loudness normalisation of its own
+        std::fprintf(stderr,
+                     "sova-host: warning: --profile %s also asks for %g LUFS integrated, true peak at most %g dBTP; the "
+                     "level is written as the source has it\n",
+                     profile->name, profile->loudnessLufs->value, profile->truePeakDbtp->value);
     return profile;
 }
 } // namespace sovahost

@@ -72,9 +72,13 @@ std::vector<DeliveryProfile> MakeProfiles() {
     return {dab, dvb, ebu, prss};
 }
 
+std::string Cite(const char* source, bool confirmed) {
+    return fmt::format("{}{}", source, confirmed ? "" : "; not confirmed in the document's own text");
+}
+
 template <class T>
 std::string Cite(const Required<T>& value) {
-    return fmt::format("{}{}", value.source, value.confirmed ? "" : "; not confirmed in the document's own text");
+    return Cite(value.source, value.confirmed);
 }
 
 // "a", "a or b", "a, b or c"
@@ -176,7 +180,7 @@ std::string DeliveryProfileListing() {
             line("silence", fmt::format("at least {:g} s at head and tail (checked, not added)", p.edgeSilenceSeconds->value),
                  Cite(*p.edgeSilenceSeconds));
         for (const DeliveryNote& note : p.notes)
-            line("also", note.text, fmt::format("{}{}", note.source, note.confirmed ? "" : "; not confirmed in the document's own text"));
+            line("also", note.text, Cite(note.source, note.confirmed));
     }
     return text;
 }

@@ -1,9 +1,9 @@
 # SPDX-License-Identifier: MIT
 # Debian's default hardening, as dpkg-buildflags gives it with hardening=+all, for every build that
 # is installed or packaged: the stack protector, fortified libc calls (they need optimisation, so
-# not in Debug), full RELRO with BIND_NOW, and PIE executables. The sanitizer build brings its own
-# instrumentation and is never installed, so it is left as it is.
-if(SOVA_SANITIZE)
+# not in Debug), full RELRO with BIND_NOW, and PIE executables. The sanitizer builds bring their own
+# instrumentation and are never installed, so they are left as they are.
+if(SOVA_SANITIZE OR SOVA_TSAN)
   return()
 endif()
 

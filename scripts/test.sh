@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Builds what is missing and runs the whole test suite twice: in the main build (g++), then
-# in the AddressSanitizer + UndefinedBehaviorSanitizer build (clang), which adds short fuzz runs.
+# in the AddressSanitizer + UndefinedBehaviorSanitizer build (clang), which adds short fuzz runs;
+# last, the thread tests in the ThreadSanitizer build (clang).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 export QT_QPA_PLATFORM=offscreen
@@ -18,3 +19,7 @@ ASAN_OPTIONS=detect_leaks=1 \
 # reports without a name to suppress them by; run them with leak detection off.
 ASAN_OPTIONS=detect_leaks=0 \
   ctest --test-dir "$root/build-sanitize" --output-on-failure --timeout 1200 -j"$(nproc)" -L boundary
+
+"$root/scripts/build.sh" tsan
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir "$root/build-tsan" --output-on-failure --timeout 1200 -j"$(nproc)"

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "Process.h"
 #include "module/ReadSession.h"
 
 namespace fs = std::filesystem;
@@ -136,7 +137,8 @@ fs::path MakeFile(const fs::path& folder, int minutes) {
         "0.3*sin(2*PI*(330+55*sin(t/5))*t)+0.05*(random(1)-0.5)':s=44100:d=" +
         std::to_string(minutes * 60) + "\" -f s16le -c:a pcm_s16le - | twolame --quiet -r -s 44100 -N 2 -m s -b 192 - '" +
         file.string() + ".part' && mv '" + file.string() + ".part' '" + file.string() + "'";
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot make " + file.string());
+    const testsupport::ProcessRun made = testsupport::RunShell(command);
+    if (!made.Succeeded()) throw std::runtime_error("cannot make " + file.string() + "\n" + made.err);
     return file;
 }
 

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "Process.h"
 #include "RecordingHost.h"
 
 namespace {
@@ -100,7 +101,8 @@ TEST_F(RealModule, DefaultSelectorsMakeTheirCallsInOrder) {
 TEST_F(RealModule, OpenForReadHandsTheReaderOverAndCloseReaderDestroysIt) {
     const fs::path mp2 = TempPath("silence.mp2");
     const std::string command = "head -c 176400 /dev/zero | twolame --quiet -r -s 44100 -N 2 - '" + mp2.string() + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0) << "twolame could not make the test file";
+    const testsupport::ProcessRun made = testsupport::RunShell(command);
+    ASSERT_TRUE(made.Succeeded()) << "twolame could not make the test file: " << made.err;
     Start();
 
     RecordingOpenRequest open(log);

@@ -90,8 +90,8 @@ TEST(StartupSelector, FailedMpg123OrIncompatibleTwoLameFails) {
 
 // Selectors 0, 2, 1, 2, 2: each resource made and released once; start-up rebinds TwoLAME while
 // libmpg123, still bound, writes nothing; a shut-down without resources unloads TwoLAME and then
-// raises the contract error out of SovaInterface.
-TEST(LifetimeSelectors, RegisterShutDownStartUpAndShutDownTwice) {
+// raises the contract error out of SovaInterface, with its fixed numbers and line.
+TEST(LifetimeSelectors, RegisterShutDownStartUpThenASecondShutDownRaisesError105And25AtContractLine57) {
     OfferOnly({"real"});
     Host host;
     EXPECT_EQ(Counts(), (std::array<uint64_t, 6>{0, 0, 0, 0, 0, 0}));

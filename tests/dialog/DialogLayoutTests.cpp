@@ -12,6 +12,7 @@
 #include <tsaui/utility/OS_ResourceManager.h>
 
 #include "DialogHarness.h"
+#include "Process.h"
 
 namespace dialogtest {
 namespace {
@@ -202,9 +203,16 @@ TEST_F(DialogLayout, MissingOrMistypedControlFailsBeforeTheDialogShows) {
 TEST_F(DialogLayout, SovaHostTakesAPictureOfTheOpenDialog) {
     const std::string png = (std::filesystem::temp_directory_path() / "sova-dialog-test.png").string();
     std::filesystem::remove(png);
-    const std::string command = std::string("QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=" SOVA_LSAN_SUPPRESSIONS " '") + SOVA_HOST_PATH + "' --module '" +
-                                SOVA_MODULE_PATH + "' settings --advanced --png '" + png + "' >/dev/null 2>&1";
-    EXPECT_EQ(std::system(command.c_str()), 0);
+    // Offscreen, with no display to fall back on.
+    const testsupport::ProcessSetup offscreen{"/dev/null", false, [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("LSAN_OPTIONS", "suppressions=" SOVA_LSAN_SUPPRESSIONS, 1);
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+    }};
+    const testsupport::ProcessRun picture = testsupport::RunProcess(
+        {SOVA_HOST_PATH, "--module", SOVA_MODULE_PATH, "settings", "--advanced", "--png", png}, offscreen);
+    EXPECT_EQ(picture.ExitCode(), 0) << picture.err;
     const std::string bytes = ReadFile(png);
     ASSERT_GT(bytes.size(), 24u);
     EXPECT_EQ(bytes.substr(1, 3), "PNG");
@@ -217,10 +225,9 @@ TEST_F(DialogLayout, SovaHostTakesAPictureOfTheOpenDialog) {
     std::filesystem::remove(png);
 
     // Without a display and without --png nobody could answer the dialog.
-    const std::string interactive = std::string("env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen '") +
-                                    SOVA_HOST_PATH + "' --module '" + SOVA_MODULE_PATH + "' settings >/dev/null 2>&1";
-    const int status = std::system(interactive.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+    const testsupport::ProcessRun interactive =
+        testsupport::RunProcess({SOVA_HOST_PATH, "--module", SOVA_MODULE_PATH, "settings"}, offscreen);
+    EXPECT_EQ(interactive.ExitCode(), 2) << interactive.err;
 }
 } // namespace
 } // namespace dialogtest

@@ -45,7 +45,8 @@ inline std::string Quote(const fs::path& path) {
 }
 
 inline void Run(const std::string& command) {
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("command failed: " + command);
+    const testsupport::ProcessRun run = testsupport::RunShell(command);
+    if (!run.Succeeded()) throw std::runtime_error("command failed: " + command + "\n" + run.err);
 }
 
 inline std::vector<char> ReadAll(const fs::path& file) {

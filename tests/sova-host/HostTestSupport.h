@@ -76,7 +76,8 @@ inline void MakeAudio(const std::string& path, int rate, int channels, double se
     const std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i 'sine=f=440:r=" + std::to_string(rate) +
                                 ":d=" + std::to_string(seconds) + "' -ac " + std::to_string(channels) + " " +
                                 codecArgs + " '" + path + "'";
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg failed: " + command);
+    const testsupport::ProcessRun run = testsupport::RunShell(command);
+    if (!run.Succeeded()) throw std::runtime_error("ffmpeg failed: " + command + "\n" + run.err);
 }
 // What libmpg123 sees in an MPEG audio file.
 struct Stream {

@@ -31,7 +31,8 @@ void MakeBusyAudio(const std::string& path, int rate, int channels, double secon
                                 std::to_string(seconds) + ",aeval=" +
                                 (channels == 1 ? "val(0)*0.6+random(0)*0.05:c=mono" : "val(0)*0.5+random(0)*0.1|val(0)*0.3+random(1)*0.05:c=stereo") +
                                 "' " + codec + " '" + path + "'";
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg failed: " + command);
+    const testsupport::ProcessRun run = testsupport::RunShell(command);
+    if (!run.Succeeded()) throw std::runtime_error("ffmpeg failed: " + command + "\n" + run.err);
 }
 
 std::vector<std::string> Words(const std::string& text) {

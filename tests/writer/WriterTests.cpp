@@ -185,7 +185,7 @@ TEST_F(Writer, EverySampleFormatCodeGivesTheConvertedSamples) {
     }
 }
 
-TEST_F(Writer, OpenFailuresShowTheMessageWithTheErrorCode) {
+TEST_F(Writer, OpenFailuresShowFixedCode1ForRefusedSettingsAndCode2ForAFileNotCreated) {
     const std::vector<int16_t> audio = TestSignal(10000, 2, 44100);
     const auto tryOpen = [&](const std::string& path, int rate, const std::string& settings, bool conform) {
         host.sink.messages.clear();

@@ -5,8 +5,6 @@
 //    of cores: wall and CPU time (sova-host and its children), outputs compared byte for byte.
 // 2. Short files of 3 to 48 s with --jobs 1 and --jobs 2 (segments forced down to their
 //    shortest), to show where cutting a file starts to pay.
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,43 +15,20 @@
 #include <thread>
 #include <vector>
 
+#include "ProcessTiming.h"
 #include "WriterTestSupport.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
 using namespace writertest;
+using testsupport::Timing;
 constexpr int kRate = 44100;
-
-// CPU seconds of the waited-for children (sova-host and the segments it waited for).
-double ChildrenCpuSeconds() {
-    rusage children{};
-    getrusage(RUSAGE_CHILDREN, &children);
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(children.ru_utime) + seconds(children.ru_stime);
-}
-
-struct Timing {
-    double wall = 1e300, cpu = 1e300; // best of the runs
-};
 
 Timing Encode(const std::string& wav, const std::string& out, int jobs, int repeat,
               const std::vector<std::string>& extra = {}) {
-    Timing best;
-    for (int i = 0; i < repeat; ++i) {
-        std::vector<std::string> args{SOVA_HOST_PATH, "--module", SOVA_MODULE_PATH, "-q", "encode", "--overwrite",
-                                      "--jobs", std::to_string(jobs), wav, out};
-        args.insert(args.end(), extra.begin(), extra.end());
-        const auto start = Clock::now();
-        const double cpuStart = ChildrenCpuSeconds();
-        const auto result = RunProcess(args);
-        if (!result.Succeeded()) {
-            std::fprintf(stderr, "encode failed:\n%s", result.out.c_str());
-            std::exit(1);
-        }
-        best.cpu = std::min(best.cpu, ChildrenCpuSeconds() - cpuStart);
-        best.wall = std::min(best.wall, std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return best;
+    std::vector<std::string> args{SOVA_HOST_PATH, "--module", SOVA_MODULE_PATH, "-q", "encode", "--overwrite",
+                                  "--jobs", std::to_string(jobs), wav, out};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return testsupport::BestRun(args, repeat);
 }
 } // namespace
 

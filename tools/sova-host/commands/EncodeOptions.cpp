@@ -85,6 +85,15 @@ EncodeOptionSet AddEncodeOptions(CLI::App& command, EncodeOptions& options) {
     inSettings(command.add_flag("-o,--non-original", options.nonOriginal, "Mark as non-original (the default)"));
     AddProfileOption(command, options.profile);
     inSettings(command.add_flag("--dialog", options.dialog, "Edit the settings in the plug-in's dialog first"));
+    command.add_option("--loudness", options.loudness,
+                       "Integrated loudness to reach, in LUFS (EBU R 128: -23; e.g. -24 for US public radio): the "
+                       "samples are measured first, then encoded with the one gain that reaches it. Where that gain "
+                       "would take the true peak over --true-peak, the gain stops there and a warning says so; the "
+                       "decoded MP2's true peak is checked afterwards")
+        ->check(CLI::Range(-70.0, 0.0));
+    command.add_option("--true-peak", options.truePeak, "True-peak ceiling for --loudness, in dBTP")
+        ->check(CLI::Range(-30.0, 0.0))
+        ->capture_default_str();
     command.add_flag("--no-progress", options.noProgress, "Never draw a progress bar");
     const char* developer = "Developer options (protocol testing)";
     command.add_option("--format", options.sampleFormat,

@@ -31,6 +31,7 @@
 #include "host/EncodePlan.h"
 #include "host/InputProblem.h"
 #include "host/LayerTwoRules.h"
+#include "host/LoudnessLevel.h"
 #include "host/OutputFile.h"
 #include "host/OutputName.h"
 #include "host/ProgressBar.h"
@@ -76,6 +77,21 @@ std::string SourceLine(const std::string& shownIn, const AudioSource& source) {
     return fmt::format("input: {} ({}), {} Hz, {} channel{}, {} samples ({:.2f} s)", shownIn, source.FormatName(),
                        source.Rate(), source.Channels(), source.Channels() == 1 ? "" : "s", source.Frames(),
                        static_cast<double>(source.Frames()) / source.Rate());
+}
+
+// Lossy coding raises peaks: the MP2 is read back through the module and its true peak held
+// against the ceiling.
+void CheckDecodedPeak(StartedModule& module, const std::string& outPath, double ceilingDbtp, ProgressBar& progress,
+                      const std::function<void(const std::string&)>& say, const std::function<void(const std::string&)>& warn) {
+    if (outPath == "-") return warn("the MP2 went to standard output: its true peak cannot be checked against the ceiling");
+    const std::optional<FileLoudness> decoded =
+        MeasureFile(module, outPath, true, true, [&progress](int64_t done) { progress.Update(done); },
+                    LoudnessMeter::Measures::PeaksOnly);
+    progress.End();
+    if (!decoded) return warn("the MP2 written could not be read back to check its true peak");
+    say(fmt::format("decoded: true peak {}, sample peak {}", LevelText(decoded->facts.truePeakDbtp, "dBTP"),
+                    LevelText(decoded->facts.samplePeakDbfs, "dBFS")));
+    if (const std::string over = CeilingExceeded(decoded->facts, ceilingDbtp); !over.empty()) warn(over);
 }
 
 int JobsWanted(const EncodeOptions& options) {
@@ -153,7 +169,20 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     }
     if (format.channelCount < 1 || format.channelCount > 2 || format.sampleRate < 1)
         throw std::runtime_error(fmt::format("cannot save {} channels at {} Hz", format.channelCount, format.sampleRate));
-    SampleFeed feed(source, format.sampleRate, format.channelCount, ForcedSampleFormat(options.sampleFormat));
+    std::optional<LevelRequest> level;
+    ProgressBar measuring("measuring", !hostOptions.quiet && !options.noProgress, source.Frames());
+    if (options.loudness)
+        level = LevelRequest{*options.loudness, options.truePeak, [&measuring](int64_t done) { measuring.Update(done); }};
+    else if (options.truePeak != -1.0)
+        warn("--true-peak is a ceiling for --loudness; without it, nothing is measured");
+    SampleFeed feed(source, format.sampleRate, format.channelCount, ForcedSampleFormat(options.sampleFormat),
+                    level ? &*level : nullptr);
+    measuring.End();
+    if (const auto& outcome = feed.Level()) {
+        say("loudness: " + LevelInWords(*outcome, level->targetLufs));
+        if (const std::string shortfall = LevelShortfall(*outcome, level->targetLufs, level->ceilingDbtp); !shortfall.empty())
+            warn(shortfall);
+    }
     format.sampleFormat = feed.Code();
 
     if (!options.skipConform) {
@@ -205,6 +234,10 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
                          feed.OverFullScale()));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     say(fmt::format("done: {} samples, {} bytes in {:.2f} s", framesDone, sizeError ? 0 : bytes, seconds));
+    if (level) {
+        ProgressBar checking("checking", !hostOptions.quiet && !options.noProgress, framesDone);
+        CheckDecodedPeak(module, outPath, level->ceilingDbtp, checking, say, warn);
+    }
     return 0;
 }
 } // namespace

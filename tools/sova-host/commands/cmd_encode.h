@@ -34,6 +34,8 @@ struct EncodeOptions {
     bool skipConform = false;                // hand the settings straight to selector 17
     bool dialog = false;                     // edit the settings in the plug-in's dialog first
     bool noProgress = false;
+    std::optional<double> loudness;          // --loudness: integrated loudness to reach by a gain, LUFS
+    double truePeak = -1.0;                  // --true-peak: the ceiling the gain may not push past, dBTP
     int jobs = 0;                            // --jobs: processes encoding one file (0: one per core, 8 at most)
     int64_t segmentFrames = 0;               // the shortest segment worth a process (0: the default)
     std::string profile;                     // --profile: a delivery profile's name (empty: none)

@@ -19,6 +19,8 @@
 #include "Commands.h"
 #include "RunCommand.h"
 #include "host/FileFacts.h"
+#include "host/LoudnessScan.h"
+#include "host/ProgressBar.h"
 #include "host/StandardInputSpool.h"
 #include "host/Json.h"
 
@@ -29,6 +31,7 @@ struct InfoArguments {
     bool json = false;
     bool settings = false;
     bool verify = false;
+    bool loudness = false;
     int32_t block = 4096;
 };
 
@@ -66,6 +69,40 @@ std::string BitrateText(const FileFacts& facts) {
 }
 
 // With quiet set, only a file that is refused or damaged is shown, in one line.
+void PrintLoudness(const std::optional<FileLoudness>& measured) {
+    if (!measured) return;
+    const LoudnessFacts& facts = measured->facts;
+    const auto line = [](const char* label, const std::string& value) { fmt::print("  {:<13} {}\n", label, value); };
+    line("loudness:", LevelText(facts.integratedLufs, "LUFS") + " integrated");
+    line("range:", facts.rangeLu ? fmt::format("{:.1f} LU", *facts.rangeLu) : std::string("none"));
+    line("true peak:", LevelText(facts.truePeakDbtp, "dBTP"));
+    line("sample peak:", LevelText(facts.samplePeakDbfs, "dBFS"));
+}
+
+// A file the module refused as not MPEG audio but libsndfile reads: what it is, and its loudness.
+void PrintAudioFile(const std::string& path, const FileLoudness& measured, bool json) {
+    if (json) {
+        JsonObject object;
+        object.Add("path", path);
+        object.Add("description", measured.formatName);
+        object.Add("sample_rate", measured.rate);
+        object.Add("channels", measured.channels);
+        object.Add("duration_s", static_cast<double>(measured.frames) / measured.rate);
+        object.Add("samples", measured.frames);
+        AddLoudness(object, measured.facts);
+        fmt::print("{}\n", object.Text());
+        return;
+    }
+    fmt::print("{}\n", path);
+    const auto line = [](const char* label, const std::string& value) { fmt::print("  {:<13} {}\n", label, value); };
+    line("description:", measured.formatName + " (read with libsndfile)");
+    line("sample rate:", fmt::format("{} Hz", measured.rate));
+    line("channels:", std::to_string(measured.channels));
+    line("duration:", fmt::format("{:.3f} s ({} samples per channel)", static_cast<double>(measured.frames) / measured.rate,
+                                  measured.frames));
+    PrintLoudness(measured);
+}
+
 void PrintText(const FileFacts& facts, const InfoArguments& arguments, const HostOptions& options) {
     if (options.quiet) {
         if (!facts.refusal.empty()) fmt::print("{}: refused: {}\n", facts.path, facts.refusal);
@@ -135,7 +172,7 @@ void AddDamage(JsonObject& json, const StreamDamage& damage) {
     json.Add("extra_samples", damage.Extra());
 }
 
-void PrintJson(const FileFacts& facts, const InfoArguments& arguments) {
+void PrintJson(const FileFacts& facts, const InfoArguments& arguments, const std::optional<FileLoudness>& measured) {
     JsonObject json;
     json.Add("path", facts.path);
     if (!facts.refusal.empty()) {
@@ -174,7 +211,7 @@ void PrintJson(const FileFacts& facts, const InfoArguments& arguments) {
     }
     if (walked) json.Add("mpeg_frames", walk->frames);
     else json.AddNull("mpeg_frames");
-    json.Add("frames_exact", facts.verified.has_value());
+    json.Add("frames_exact", facts.verified.has_value() && !facts.verified->DecoderFailed());
     json.Add("crc", facts.crc);
     if (walk && walk->first) json.Add("padding", walk->padded);
     else json.AddNull("padding");
@@ -188,6 +225,7 @@ void PrintJson(const FileFacts& facts, const InfoArguments& arguments) {
         json.Add("damaged", facts.Damaged());
         AddProblems(json, walk->problems);
     }
+    if (measured) AddLoudness(json, measured->facts);
     fmt::print("{}\n", json.Text());
 }
 
@@ -201,8 +239,20 @@ int Info(const HostOptions& options, const InfoArguments& arguments) {
         FileFacts facts = GatherFileFacts(module, spooled ? spooled->Path() : file,
                                           {arguments.verify, arguments.block, !options.trace});
         facts.path = file;
-        if (arguments.json) PrintJson(facts, arguments);
-        else PrintText(facts, arguments, options);
+        std::optional<FileLoudness> measured;
+        // A file the module refuses may still be audio that libsndfile reads.
+        if (arguments.loudness && facts.refusalKind != "missing" && facts.refusalKind != "unreadable") {
+            ProgressBar progress("measuring", !options.quiet, facts.refusal.empty() ? facts.Samples() : -1);
+            measured = MeasureFile(module, spooled ? spooled->Path() : file, facts.refusal.empty(), !options.trace,
+                                   [&progress](int64_t done) { progress.Update(done); });
+        }
+        if (measured && !facts.refusal.empty()) {
+            PrintAudioFile(file, *measured, arguments.json);
+            std::fflush(stdout);
+            continue;
+        }
+        if (arguments.json) PrintJson(facts, arguments, measured);
+        else if (PrintText(facts, arguments, options); !options.quiet) PrintLoudness(measured);
         allGood = allGood && facts.refusal.empty() && !facts.Damaged();
         std::fflush(stdout);
     }
@@ -220,6 +270,9 @@ void RegisterInfoCommand(CLI::App& app, HostOptions& options) {
     command->add_flag("--verify", arguments->verify,
                       "Read each stream to its end through the module too: exact length, decoder failures and loss "
                       "against what the frame headers promise (damage makes the exit status 1, as damage the headers show does without it)");
+    command->add_flag("--loudness", arguments->loudness,
+                      "Measure each file's loudness by EBU R 128 (integrated, range, true and sample peak), "
+                      "reading it to its end; files that are not MPEG audio are read with libsndfile");
     command->add_option("--block", arguments->block, "Frames asked for per read with --verify")
         ->capture_default_str()
         ->check(CLI::Range(1, 1 << 24))

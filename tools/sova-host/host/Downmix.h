@@ -21,6 +21,8 @@ public:
     bool CanClip() const { return canClip_; }
     // Lowers the matrix so that a mix peaking at `peak` (full scale 1.0) stays below full scale.
     void Guard(float peak);
+    // The factor Guard put on the matrix (1 when it lowered nothing or was not called).
+    float GuardGain() const { return gain_; }
     // What the matrix does, in words, for the line that announces the conversion.
     std::string Words() const;
     // weight of source channel `in` in output `out`

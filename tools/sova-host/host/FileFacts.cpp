@@ -57,7 +57,8 @@ int64_t FileFacts::Samples() const {
 }
 
 const char* FileFacts::SamplesSource() const {
-    if (verified) return "exact";
+    // What a decoder that failed delivered is not the stream's length.
+    if (verified) return verified->DecoderFailed() ? "as decoded from a damaged stream" : "exact";
     if (walk && walk->Found() && !walk->freeFormat) return "from the frame headers";
     return "estimated at open";
 }

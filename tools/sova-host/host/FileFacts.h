@@ -32,7 +32,7 @@ struct FileFacts {
     // Samples per channel: the exact count when the stream was read through, else what the frame
     // headers promise, else the length libmpg123 estimated at open (-1 unknown).
     int64_t Samples() const;
-    // "exact", "from the frame headers" or "estimated at open"
+    // "exact", "as decoded from a damaged stream", "from the frame headers" or "estimated at open"
     const char* SamplesSource() const;
     double Seconds(int64_t frames) const;
     std::string ModeName() const;

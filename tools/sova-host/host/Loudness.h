@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Programme loudness and peaks by EBU R 128 / ITU-R BS.1770 (libebur128), measured over
-// interleaved float samples as they pass. Used by `info --loudness`, by `encode --loudness`
-// (the measuring pass and the check of the decoded MP2), by the broadcast WAV `bext` chunk and
-// by `check`. One meter per stream; not thread-safe.
+// Programme loudness and peaks by EBU R 128 / ITU-R BS.1770 (libebur128 for the loudness,
+// TruePeak.h for the peaks), measured over interleaved float samples as they pass. Used by
+// `info --loudness`, by `encode --loudness` (the measuring pass and the check of the decoded
+// MP2), by the broadcast WAV `bext` chunk and by `check`. One meter per stream; not thread-safe.
 #pragma once
 
 #include <cmath>
@@ -24,8 +24,10 @@ struct LoudnessFacts {
 
 class LoudnessMeter {
 public:
+    // Everything, or only the true and sample peaks (the loudness figures stay empty), for less work.
+    enum class Measures { All, PeaksOnly };
     // channels: 1 to 8, in the WAVE order (the LFE of 5.1 is not weighted).
-    LoudnessMeter(int32_t rate, int32_t channels);
+    LoudnessMeter(int32_t rate, int32_t channels, Measures measures = Measures::All);
     ~LoudnessMeter();
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;

@@ -38,18 +38,19 @@ void StoreConverted(float value, int32_t code, uint8_t* out, int64_t index) {
 }
 } // namespace
 
-SampleFeed::SampleFeed(AudioSource& source, int32_t rate, int32_t channels, std::optional<int32_t> forcedCode)
+SampleFeed::SampleFeed(AudioSource& source, int32_t rate, int32_t channels, std::optional<int32_t> forcedCode,
+                       const LevelRequest* level)
     : source_(source), channels_(channels) {
     std::vector<std::string> steps;
-    if (channels != source.Channels()) {
-        mix_.emplace(source.Channels(), channels, source.ChannelRoles());
-        if (mix_->CanClip()) mix_->Guard(MixPeak());
-        steps.push_back(mix_->Words());
-    }
+    if (channels != source.Channels()) mix_.emplace(source.Channels(), channels, source.ChannelRoles());
+    if ((mix_ && mix_->CanClip()) || level) FirstPass(rate, level);
+    if (mix_) steps.push_back(mix_->Words());
     if (rate != source.Rate()) {
         resampler_ = std::make_unique<Resampler>(source.Rate(), rate, channels);
         steps.push_back(fmt::format("resampling {} Hz to {} Hz with libsoxr", source.Rate(), rate));
     }
+    // No gain (silence, or a programme already at the target) leaves the samples as they are.
+    if (level_ && level_->gainDb != 0.0) steps.push_back(fmt::format("gain {:+.2f} dB for the loudness", level_->gainDb));
     const bool converting = !steps.empty();
     // 16-bit samples pass a 16-bit-or-less source unchanged; anything else keeps its precision as float.
     floatPath_ = converting || !source.FitsInt16() || (forcedCode && *forcedCode != kSampleInt16);
@@ -57,18 +58,55 @@ SampleFeed::SampleFeed(AudioSource& source, int32_t rate, int32_t channels, std:
     conversion_ = fmt::format("{}", fmt::join(steps, ", "));
 }
 
-// A first pass over the whole source for the unguarded mix's peak (NaN samples are refused here,
-// before anything is written).
-float SampleFeed::MixPeak() {
+SampleFeed::~SampleFeed() = default;
+
+// NaN samples are refused here, before anything is written. The loudness is measured on the
+// unguarded mix; the guard is one factor on every sample, added to the figures afterwards.
+void SampleFeed::FirstPass(int32_t rate, const LevelRequest* level) {
     float peak = 0.0f;
-    std::vector<float> out(static_cast<size_t>(kReadFrames * channels_));
-    read_.resize(static_cast<size_t>(kReadFrames * source_.Channels()));
-    for (int64_t got; (got = source_.ReadFloat(read_.data(), kReadFrames)) > 0;) {
-        mix_->Apply(read_.data(), got, out.data());
-        for (int64_t i = 0; i < got * channels_; ++i) peak = std::max(peak, std::fabs(out[static_cast<size_t>(i)]));
+    std::optional<LoudnessMeter> meter;
+    std::unique_ptr<Resampler> resampler;
+    if (level) {
+        meter.emplace(rate, channels_);
+        if (rate != source_.Rate()) resampler = std::make_unique<Resampler>(source_.Rate(), rate, channels_);
     }
+    std::vector<float> out, resampled;
+    read_.resize(static_cast<size_t>(kReadFrames * source_.Channels()));
+    int64_t done = 0;
+    const auto measure = [&](const float* frames, int64_t count) {
+        if (!resampler) return meter->Add(frames, count);
+        resampled.clear();
+        resampler->Process(frames, count, resampled); // count == 0 drains it
+        meter->Add(resampled.data(), static_cast<int64_t>(resampled.size()) / channels_);
+    };
+    for (int64_t got; (got = source_.ReadFloat(read_.data(), kReadFrames)) > 0;) {
+        const float* frames = read_.data();
+        if (mix_) {
+            out.resize(static_cast<size_t>(got * channels_));
+            mix_->Apply(read_.data(), got, out.data());
+            for (float value : out) peak = std::max(peak, std::fabs(value));
+            frames = out.data();
+        }
+        if (meter) measure(frames, got);
+        done += got;
+        if (level && level->progress) level->progress(done);
+    }
+    if (resampler) measure(nullptr, 0);
     source_.Rewind();
-    return peak;
+    float guard = 1.0f;
+    if (mix_ && mix_->CanClip()) {
+        mix_->Guard(peak);
+        guard = mix_->GuardGain();
+    }
+    if (!level) return;
+    LoudnessFacts facts = meter->Facts();
+    const double guardDb = 20.0 * std::log10(guard);
+    for (std::optional<double>* value : {&facts.integratedLufs, &facts.maxMomentaryLufs, &facts.maxShortTermLufs})
+        if (*value) **value += guardDb;
+    facts.truePeakDbtp += guardDb;
+    facts.samplePeakDbfs += guardDb;
+    level_ = ChooseGain(facts, level->targetLufs, level->ceilingDbtp);
+    gain_ = static_cast<float>(std::pow(10.0, level_->gainDb / 20.0));
 }
 
 int64_t SampleFeed::Read(int64_t frames, std::vector<std::vector<uint8_t>>& buffers) {
@@ -113,7 +151,7 @@ void SampleFeed::Refill(int64_t frames) {
 
 void SampleFeed::Store(const float* frame, std::vector<std::vector<uint8_t>>& buffers, int64_t index) {
     for (int32_t c = 0; c < channels_; ++c) {
-        const float value = frame[c];
+        const float value = frame[c] * gain_;
         if (std::fabs(value) > 1.0f) ++overFullScale_;
         StoreConverted(code_ == kSampleFloat32 ? value : std::clamp(value, -1.0f, 1.0f), code_,
                        buffers[static_cast<size_t>(c)].data(), index);

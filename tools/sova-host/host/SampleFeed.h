@@ -12,6 +12,7 @@
 
 #include "host/AudioSource.h"
 #include "host/Downmix.h"
+#include "host/LoudnessLevel.h"
 #include "host/Resampler.h"
 
 namespace sovahost {
@@ -19,8 +20,12 @@ class SampleFeed {
 public:
     // The source stays owned by the caller and must outlive the feed. forcedCode, when set, is
     // the sample format code to deliver in (a developer's choice); otherwise the feed picks the
-    // one that keeps the source's precision.
-    SampleFeed(AudioSource& source, int32_t rate, int32_t channels, std::optional<int32_t> forcedCode);
+    // one that keeps the source's precision. With `level`, a first pass measures the samples as
+    // they will be handed over (mixed and resampled) and every sample then carries the gain chosen
+    // (always in float).
+    SampleFeed(AudioSource& source, int32_t rate, int32_t channels, std::optional<int32_t> forcedCode,
+               const LevelRequest* level = nullptr);
+    ~SampleFeed();
 
     int32_t Code() const { return code_; }
     // What is done to the audio on its way, in words; empty when it passes unchanged.
@@ -30,8 +35,12 @@ public:
     int64_t Read(int64_t frames, std::vector<std::vector<uint8_t>>& buffers);
     // Samples beyond full scale delivered so far, which the module clips.
     int64_t OverFullScale() const { return overFullScale_; }
+    // Set when a level was requested.
+    const std::optional<LevelOutcome>& Level() const { return level_; }
 private:
-    float MixPeak();
+    // One pass over the whole source before anything is delivered: the unguarded mix's peak (for
+    // the downmix guard) and, with a level request, the loudness of what the module will get.
+    void FirstPass(int32_t rate, const LevelRequest* level);
     void Refill(int64_t frames);
     void Store(const float* frame, std::vector<std::vector<uint8_t>>& buffers, int64_t index);
 
@@ -47,5 +56,7 @@ private:
     std::vector<int16_t> shorts_;
     bool ended_ = false;
     int64_t overFullScale_ = 0;
+    std::optional<LevelOutcome> level_;
+    float gain_ = 1.0f; // the level's gain, linear
 };
 } // namespace sovahost

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -132,6 +133,9 @@ TEST_F(Profiles, OptionsThatContradictAProfileAreRefusedBeforeAnythingIsWritten)
         {{"--profile", "dab", "--settings", "CRC:0:0;"}, "--settings CRC:0:0 contradicts --profile dab"},
         {{"--profile", "dvb", "--rate", "32000"}, "not confirmed in the document's own text"},
         {{"--profile", "dab", "--dialog"}, "--dialog cannot be used with --profile dab"},
+        {{"--profile", "ebu", "--loudness", "-16"}, "--loudness -16 contradicts --profile ebu: EBU R 128 loudness, any rate "
+                                                    "and bitrate takes -23 LUFS integrated (± 1 LU) (source: EBU R 128"},
+        {{"--profile", "prss", "--true-peak", "-0.5"}, "--true-peak -0.5 contradicts " + prss + "a true peak of at most -2 dBTP"},
     };
     for (const auto& [options, message] : cases) {
         const HostRun run = Encode(options, "stereo44.wav", "refused.mp2");
@@ -153,6 +157,34 @@ TEST_F(Profiles, OptionsThatContradictAProfileAreRefusedBeforeAnythingIsWritten)
     EXPECT_EQ(run.ExitCode(), 2);
     EXPECT_TRUE(Contains(run.out + run.err, "-b 192 contradicts --profile prss")) << run.out << run.err;
     EXPECT_FALSE(fs::exists(dir.File("out/stereo44.mp2")));
+}
+
+// ffmpeg's ebur128 summary of a file: integrated loudness (LUFS) and true peak (dBTP).
+std::pair<double, double> FfmpegLoudnessAndTruePeak(const std::string& path) {
+    const HostRun run = testsupport::RunProcess(
+        {"ffmpeg", "-nostdin", "-hide_banner", "-nostats", "-i", path, "-af", "ebur128=peak=true", "-f", "null", "-"});
+    const std::string summary = run.err.substr(run.err.rfind("Summary:"));
+    const auto after = [&summary](const std::string& label) {
+        return std::stod(summary.substr(summary.find(label) + label.size()));
+    };
+    return {after("I:"), after("Peak:")};
+}
+
+TEST_F(Profiles, AProfilesLoudnessIsReachedAsFfmpegMeasuresTheDecodedFile) {
+    // Loud stereo pink noise, the channels from different seeds.
+    const testsupport::ProcessRun made = testsupport::RunProcess(
+        {"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", "anoisesrc=color=pink:r=48000:d=8:a=0.5:seed=1",
+         "-f", "lavfi", "-i", "anoisesrc=color=pink:r=48000:d=8:a=0.5:seed=2", "-filter_complex", "amerge=inputs=2",
+         dir.File("loud.wav")});
+    ASSERT_TRUE(made.Succeeded()) << made.err;
+    for (const auto& [profile, target, ceiling] : {std::tuple{"ebu", -23.0, -1.0}, std::tuple{"prss", -24.0, -2.0}}) {
+        const std::string out = std::string(profile) + ".mp2";
+        const HostRun run = Encode({"--profile", profile}, "loud.wav", out);
+        ASSERT_EQ(run.ExitCode(), 0) << profile << ": " << run.err;
+        const auto [integrated, truePeak] = FfmpegLoudnessAndTruePeak(dir.File(out));
+        EXPECT_NEAR(integrated, target, 1.0) << profile;
+        EXPECT_LE(truePeak, ceiling) << profile;
+    }
 }
 
 TEST_F(Profiles, ProfileListNamesEveryProfileAndTheSourceOfEachValue) {

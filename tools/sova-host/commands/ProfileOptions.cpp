@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ProfileOptions.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -30,6 +31,10 @@ DeliveryRequest RequestOf(const EncodeOptions& options) {
     request.mode = options.mode ? Asked<int32_t>{ModeValue(*options.mode), "-m " + *options.mode} : fromText("ChannelMode");
     request.crc = options.protect ? Asked<bool>{true, "-p"} : flagFromText("CRC");
     request.padding = options.padding ? Asked<bool>{true, "-d"} : flagFromText("PaddingType");
+    if (options.loudness) request.loudnessLufs = {{*options.loudness, fmt::format("--loudness {:g}", *options.loudness)}};
+    // The default ceiling gives way to a profile's lower one; a ceiling typed above it contradicts it.
+    if (options.truePeak != EncodeOptions{}.truePeak)
+        request.truePeakDbtp = {{options.truePeak, fmt::format("--true-peak {:g}", options.truePeak)}};
     return request;
 }
 } // namespace
@@ -37,8 +42,8 @@ DeliveryRequest RequestOf(const EncodeOptions& options) {
 void AddProfileOption(CLI::App& command, std::string& profile) {
     command
         .add_option("--profile", profile,
-                    "Delivery profile: sets the rate, bitrate, mode, CRC and padding a delivery requires and refuses "
-                    "options that contradict it; 'list' prints every profile with the source of each value "
+                    "Delivery profile: sets the rate, bitrate, mode, CRC, padding, loudness and true-peak ceiling a "
+                    "delivery requires and refuses options that contradict it; 'list' prints every profile with the source of each value "
                     "(profiles: " + DeliveryProfileNames() + ")")
         ->check(CLI::Validator(
             [](std::string& name) {
@@ -67,11 +72,8 @@ const DeliveryProfile* ApplyDeliveryProfile(EncodeOptions& options) {
     if (const auto contradictions = ProfileContradictions(*profile, RequestOf(options)); !contradictions.empty())
         refuse(fmt::format("{}", fmt::join(contradictions, "; ")));
     if (profile->crc && profile->crc->value) options.protect = true;
-    if (profile->loudnessLufs) // the encode has no loudness normalisation of its own
-        std::fprintf(stderr,
-                     "sova-host: warning: --profile %s also asks for %g LUFS integrated, true peak at most %g dBTP; the "
-                     "level is written as the source has it\n",
-                     profile->name, profile->loudnessLufs->value, profile->truePeakDbtp->value);
+    if (profile->loudnessLufs) options.loudness = profile->loudnessLufs->value;
+    if (profile->truePeakDbtp) options.truePeak = std::min(options.truePeak, profile->truePeakDbtp->value);
     return profile;
 }
 } // namespace sovahost

@@ -14,7 +14,8 @@ namespace sovahost {
 // Adds --profile NAME to a command. `--profile list` prints every profile with the source of each
 // value and ends the run with status 0.
 void AddProfileOption(CLI::App& command, std::string& profile);
-// The profile options.profile names (nullptr for none), with its CRC filled into options. Throws a
+// The profile options.profile names (nullptr for none), with its CRC, loudness target and true-peak
+// ceiling (the lower of the profile's and the one typed) filled into options. Throws a
 // usage error (CommandFailure, status 2) naming every option or settings entry that contradicts it.
 const DeliveryProfile* ApplyDeliveryProfile(EncodeOptions& options);
 } // namespace sovahost

@@ -5,6 +5,10 @@
 //    of cores: wall and CPU time (sova-host and its children), outputs compared byte for byte.
 // 2. Short files of 3 to 48 s with --jobs 1 and --jobs 2 (segments forced down to their
 //    shortest), to show where cutting a file starts to pay.
+// Every line ends with the load average over the last minute (the machine may be shared: wall
+// times mean little above a load of about 1 on two cores; CPU times hold up better).
+#include <stdlib.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -22,6 +26,15 @@ namespace {
 using namespace writertest;
 using testsupport::Timing;
 constexpr int kRate = 44100;
+
+// The load average over the last minute, as "load 0.42".
+std::string Load() {
+    double load[1] = {-1};
+    getloadavg(load, 1);
+    char text[32];
+    std::snprintf(text, sizeof text, "load %.2f", load[0]);
+    return text;
+}
 
 Timing Encode(const std::string& wav, const std::string& out, int jobs, int repeat,
               const std::vector<std::string>& extra = {}) {
@@ -56,8 +69,8 @@ int main(int argc, char** argv) {
         const Timing t = Encode(wav, out, jobs, repeat);
         if (jobs == 1) serialWall = t.wall;
         const bool same = ReadBytes(out) == ReadBytes(dir.File("jobs1.mp2"));
-        std::printf("  --jobs %d  wall %7.3f s  cpu %7.3f s  wall / serial %.3f  %s\n", jobs, t.wall, t.cpu,
-                    t.wall / serialWall, same ? "byte-identical" : "DIFFERS");
+        std::printf("  --jobs %d  wall %7.3f s  cpu %7.3f s  wall / serial %.3f  %s  %s\n", jobs, t.wall, t.cpu,
+                    t.wall / serialWall, same ? "byte-identical" : "DIFFERS", Load().c_str());
     }
     std::printf("  target on two cores: --jobs 2 at most 0.6 of the serial wall time\n");
 
@@ -66,10 +79,10 @@ int main(int argc, char** argv) {
         const std::string shortWav = dir.File("short.wav");
         const auto count = std::min(frames, static_cast<int64_t>(seconds * kRate));
         WriteWav16(shortWav, std::vector<int16_t>(audio.begin(), audio.begin() + count * 2), 2, kRate);
-        const Timing one = Encode(shortWav, dir.File("short1.mp2"), 1, 3);
-        const Timing two = Encode(shortWav, dir.File("short2.mp2"), 2, 3, {"--segment-frames", "1"});
-        std::printf("  %4.0f s  --jobs 1 wall %6.3f s   --jobs 2 wall %6.3f s   ratio %.2f\n", seconds, one.wall,
-                    two.wall, two.wall / one.wall);
+        const Timing one = Encode(shortWav, dir.File("short1.mp2"), 1, std::max(3, repeat));
+        const Timing two = Encode(shortWav, dir.File("short2.mp2"), 2, std::max(3, repeat), {"--segment-frames", "1"});
+        std::printf("  %4.0f s  --jobs 1 wall %6.3f s cpu %6.3f s   --jobs 2 wall %6.3f s cpu %6.3f s   ratio %.2f  %s\n",
+                    seconds, one.wall, one.cpu, two.wall, two.cpu, two.wall / one.wall, Load().c_str());
     }
     return 0;
 }

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // encode --jobs: the segments' joined frames are byte for byte the serial encode's over the
 // settings that shape a frame (every psychoacoustic model and mode, CRC, energy, padding at the
-// MPEG-1 and LSF rates, mono, a float source, a resampled one); short files take one job; a
-// failed segment or a signal leaves nothing behind.
+// MPEG-1 and LSF rates, mono, a float source, a resampled one, and FLAC, 8-bit and piped sources
+// that each segment reads itself); short files take one job; a failed segment or a signal leaves
+// nothing behind.
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,15 +51,20 @@ protected:
         MakeBusyAudio(dir->File("s44.wav"), 44100, 2, 12.3, "-c:a pcm_s16le");
         MakeBusyAudio(dir->File("f44.wav"), 44100, 2, 9.3, "-c:a pcm_f32le");
         MakeBusyAudio(dir->File("m48.wav"), 48000, 1, 11.7, "-c:a pcm_s16le");
+        MakeBusyAudio(dir->File("s48.flac"), 48000, 2, 10.9, "-c:a flac -sample_fmt s16");
+        MakeBusyAudio(dir->File("u32.wav"), 32000, 2, 13.1, "-c:a pcm_u8");
     }
     static void TearDownTestSuite() { delete dir; }
     // Encodes with `jobs` processes and segments of at least 55 frames; returns the file's bytes.
+    // An input named "stdin:<file>" is <file> given on standard input.
     static std::string Encode(const std::string& input, int jobs, const std::string& settings, std::string* said = nullptr) {
         const std::string out = dir->File("jobs" + std::to_string(jobs) + ".mp2");
+        const bool piped = input.starts_with("stdin:");
+        const std::string file = dir->File(piped ? input.substr(6) : input);
         std::vector<std::string> args = {"-v", "encode", "--overwrite", "--no-progress", "--jobs", std::to_string(jobs),
-                                         "--segment-frames", "55", dir->File(input), out};
+                                         "--segment-frames", "55", piped ? "-" : file, out};
         for (const std::string& word : Words(settings)) args.push_back(word);
-        const HostRun run = Host(args);
+        const HostRun run = Host(args, piped ? file : "/dev/null");
         EXPECT_EQ(run.status, 0) << input << " " << settings << ": " << run.err;
         if (said) *said = run.out + run.err;
         return ReadText(out);
@@ -76,6 +83,8 @@ TEST_F(ParallelEncode, TwoAndThreeJobsWriteTheSerialBytes) {
         {"s44.wav", "-d --rate 48000 -P 3"}, {"s44.wav", "--rate 22050 -d -b 96"}, {"s44.wav", "--rate 24000 -b 64 -P 2"},
         {"s44.wav", "--rate 16000 -b 48 -m m -E"}, {"m48.wav", "-P 4 -p -E -d"}, {"m48.wav", "--rate 22050 -d -b 56"},
         {"f44.wav", "-P 1 -d"}, {"f44.wav", "--rate 48000 -m j"}, {"s44.wav", "--channels 1 -d -b 160"},
+        // Sources each segment reads itself from its own offset: FLAC, 8-bit, standard input.
+        {"s48.flac", "-P 2 -E"}, {"u32.wav", "-d -b 96 -m j"}, {"stdin:s48.flac", "-b 256"},
     };
     // The sanitizer build takes every SOVA_PARALLEL_STRIDE-th case.
     const char* strideText = std::getenv("SOVA_PARALLEL_STRIDE");
@@ -89,16 +98,38 @@ TEST_F(ParallelEncode, TwoAndThreeJobsWriteTheSerialBytes) {
             std::string said;
             const std::string joined = Encode(input, jobs, settings, &said);
             EXPECT_TRUE(Contains(said, "encoding in " + std::to_string(jobs) + " segments")) << said;
+            // 16-bit-or-less sources that need no resampling or downmix are read by each segment from its own offset.
+            const bool passesThrough = !input.starts_with("f44") && !Contains(settings, "--rate") &&
+                                       !Contains(settings, "--channels") && !Contains(settings, "-m m");
+            EXPECT_EQ(Contains(said, "each reading the source itself"), passesThrough) << said;
             EXPECT_TRUE(joined == serial) << jobs << " jobs: " << joined.size() << " bytes, serial " << serial.size();
         }
     }
 }
 
-TEST_F(ParallelEncode, AShortFileTakesOneJobAndSaysSo) {
-    const HostRun run = Host({"encode", "--overwrite", "--no-progress", "--jobs", "4", dir->File("s44.wav"),
+TEST_F(ParallelEncode, FilesUnderTwoSegmentsTakeOneJobAndSaySo) {
+    const HostRun run = Host({"encode", "--overwrite", "--no-progress", "--jobs", "4", dir->File("f44.wav"),
                               dir->File("short.mp2")});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(Contains(run.out, "one job: 542430 samples are too few for segments of 400 frames")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "one job: 410130 samples are too few for segments of 230 frames")) << run.out;
+    // 12.3 s: two segments of the shortest worth a process.
+    const HostRun two = Host({"-v", "encode", "--overwrite", "--no-progress", "--jobs", "4", dir->File("s44.wav"),
+                              dir->File("short.mp2")});
+    EXPECT_TRUE(Contains(two.out, "encoding in 2 segments")) << two.out;
+}
+
+TEST_F(ParallelEncode, APipeIsReadOnceAndGivesTheSerialBytes) {
+    // A named pipe cannot be opened again by each segment: it is converted once instead.
+    const std::string fifo = dir->File("pipe.wav");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const pid_t writer = testsupport::StartProcess({"cat", dir->File("s44.wav")}, fifo, "/dev/null");
+    ASSERT_GT(writer, 0);
+    std::string said;
+    const std::string piped = Encode("pipe.wav", 2, "-P 2", &said);
+    waitpid(writer, nullptr, 0);
+    EXPECT_TRUE(Contains(said, "encoding in 2 segments")) << said;
+    EXPECT_FALSE(Contains(said, "each reading the source itself")) << said;
+    EXPECT_TRUE(piped == Encode("s44.wav", 1, "-P 2"));
 }
 
 // The children of a running encode (forked, so they share its command line).

@@ -17,5 +17,6 @@ void RegisterEncodeCommand(CLI::App& app, HostOptions& options);    // cmd_encod
 void RegisterConvertCommand(CLI::App& app, HostOptions& options);   // cmd_convert.cpp
 void RegisterSettingsCommand(CLI::App& app, HostOptions& options);  // cmd_settings.cpp
 void RegisterCleanCommand(CLI::App& app, HostOptions& options);     // cmd_clean.cpp
+void RegisterCheckCommand(CLI::App& app, HostOptions& options);     // cmd_check.cpp
 void RegisterStartupCommand(CLI::App& app, HostOptions& options);   // cmd_startup.cpp
 } // namespace sovahost

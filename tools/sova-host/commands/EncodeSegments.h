@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "module/HostModule.h"
@@ -21,10 +22,17 @@ struct SegmentedEncode {
     int jobs = 2;
     int64_t minFrames = 0;              // the shortest segment, in frames
     int64_t expectedSamples = 0;        // per channel, as converted: where the cuts are planned
+    // Set when the feed passes the source through (SampleFeed::PassesSourceThrough): each segment
+    // then opens this file itself and reads its part from its own offset, and nothing is converted.
+    std::string sourcePath;
+    // Told, once every segment has ended, what each one encoded and the CPU time it took (for -v).
+    std::function<void(const std::string&)> detail;
 };
 
 // Converts all of feed's samples once into a temporary file beside outPath while the segments,
-// started at once, encode their parts of it side by side, and writes the joined frames to outPath; returns the samples encoded. Throws
+// started at once, encode their parts of it side by side (or, with job.sourcePath, lets each
+// segment read the source itself and leaves feed unread), and writes the joined frames to
+// outPath; returns the samples encoded. Throws
 // std::runtime_error when a segment fails (the others are stopped; outPath is then incomplete
 // and the caller removes it). Forked children inherit the started module and use only the
 // writer selectors 17, 18 and 19; they end with this process.

@@ -203,8 +203,14 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     const int jobs = JobsWanted(options);
     const int64_t expectedSamples = source.Frames() * format.sampleRate / source.Rate(); // after resampling
     const size_t segments = PlanSegments(expectedSamples, jobs, SegmentFrames(options)).size();
+    // A source that passes unchanged is read by each segment itself, from its own offset (a file
+    // that can be opened again: not a pipe).
+    const std::string readPath = spooled ? spooled->Path() : inPath;
+    std::error_code notAFile;
+    const bool ownReading = feed.PassesSourceThrough() && !source.CutShortBy() && std::filesystem::is_regular_file(readPath, notAFile);
     if (segments > 1)
-        detail(fmt::format("encoding in {} segments, one process each", segments));
+        detail(fmt::format("encoding in {} segments, one process each{}", segments,
+                           ownReading ? ", each reading the source itself" : ""));
     else if (jobs > 1 && options.jobs > 1)
         say(fmt::format("one job: {} samples are too few for segments of {} frames", expectedSamples, SegmentFrames(options)));
 
@@ -215,7 +221,8 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
         if (segments > 1) {
             writer.Finish(); // the segments' writers encode; this one only created the file and described it
             const SegmentedEncode segmented{&plugIn,    &module.Sink(),         format,         options.blockFrames,
-                                            jobs,       SegmentFrames(options), expectedSamples};
+                                            jobs,       SegmentFrames(options), expectedSamples,
+                                            ownReading ? readPath : std::string(), detail};
             framesDone = EncodeInSegments(segmented, feed, output.WorkPath(), progress);
         } else {
             writer.WriteAll(feed, options.blockFrames, progress, framesDone);

@@ -22,6 +22,7 @@
 #include "host/LoudnessScan.h"
 #include "host/ProgressBar.h"
 #include "host/StandardInputSpool.h"
+#include "host/StreamProblemJson.h"
 #include "host/Json.h"
 
 namespace sovahost {
@@ -140,25 +141,7 @@ void PrintText(const FileFacts& facts, const InfoArguments& arguments, const Hos
     else if (facts.Damaged()) line("headers:", facts.HeaderDamageInWords());
 }
 
-void AddProblems(JsonObject& json, const std::vector<StreamProblem>& found) {
-    std::vector<JsonObject> problems;
-    for (const StreamProblem& problem : found) {
-        JsonObject entry;
-        entry.Add("kind", problem.KindName());
-        entry.Add("offset", static_cast<int64_t>(problem.offset));
-        entry.Add("time_s", problem.seconds);
-        if (problem.kind == StreamProblem::Kind::Junk || problem.kind == StreamProblem::Kind::Truncated)
-            entry.Add("bytes", static_cast<int64_t>(problem.bytes));
-        if (problem.kind == StreamProblem::Kind::Truncated) entry.Add("frame_bytes", static_cast<int64_t>(problem.expected));
-        if (problem.kind == StreamProblem::Kind::FrameCount) {
-            entry.Add("frames", static_cast<int64_t>(problem.found));
-            entry.Add("frames_announced", static_cast<int64_t>(problem.expected));
-        }
-        if (!problem.detail.empty()) entry.Add("detail", problem.detail);
-        problems.push_back(entry);
-    }
-    json.Add("problems", problems);
-}
+void AddProblems(JsonObject& json, const std::vector<StreamProblem>& found) { json.Add("problems", ProblemsJson(found)); }
 
 void AddDamage(JsonObject& json, const StreamDamage& damage) {
     json.Add("damaged", damage.Damaged());

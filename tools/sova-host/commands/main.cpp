@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
     sovahost::RegisterConvertCommand(app, options);
     sovahost::RegisterSettingsCommand(app, options);
     sovahost::RegisterCleanCommand(app, options);
+    sovahost::RegisterCheckCommand(app, options);
 
     try {
         app.parse(argc, argv);

@@ -89,6 +89,12 @@ void AudioSource::Rewind() {
     position_ = 0;
 }
 
+void AudioSource::Seek(int64_t frame) {
+    if (sf_seek(file_, frame, SEEK_SET) != frame)
+        throw std::runtime_error(fmt::format("cannot seek to sample {} in '{}': {}", frame, shown_, sf_strerror(file_)));
+    position_ = frame;
+}
+
 int64_t AudioSource::ReadShort(int16_t* out, int64_t frames) {
     const sf_count_t got = sf_readf_short(file_, out, frames);
     position_ += got;

@@ -43,6 +43,9 @@ public:
     int64_t ReadShort(int16_t* out, int64_t frames);
     // Back to the first frame, for a second pass; throws std::runtime_error when the file cannot seek.
     void Rewind();
+    // On to `frame`, where the next read starts (exact for PCM and FLAC); throws std::runtime_error
+    // when the file cannot seek there.
+    void Seek(int64_t frame);
 private:
     std::string shown_;
     SF_INFO info_{};

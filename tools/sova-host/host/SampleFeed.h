@@ -30,6 +30,9 @@ public:
     int32_t Code() const { return code_; }
     // What is done to the audio on its way, in words; empty when it passes unchanged.
     const std::string& Conversion() const { return conversion_; }
+    // True when the feed hands over the source's own 16-bit samples as they are read: a feed on the
+    // same file opened again and moved to a frame (AudioSource::Seek) delivers the same samples from there.
+    bool PassesSourceThrough() const { return !floatPath_; }
     // Fills one buffer per channel with up to `frames` samples; returns the frames delivered (0 at
     // the end).
     int64_t Read(int64_t frames, std::vector<std::vector<uint8_t>>& buffers);

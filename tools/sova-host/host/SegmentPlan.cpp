@@ -12,7 +12,10 @@ std::vector<Segment> PlanSegments(int64_t samples, int jobs, int64_t minFrames) 
     std::vector<Segment> segments;
     segments.push_back(Segment{0, 0, samples, true});
     for (int64_t i = 1; i < count; ++i) {
-        const int64_t startFrame = frames * i / count / kPaddingPeriodFrames * kPaddingPeriodFrames;
+        // The multiple of the padding period nearest to an even cut: each segment's work is within
+        // a period and the lead of an even share.
+        const int64_t even = frames * i / count;
+        const int64_t startFrame = (even + kPaddingPeriodFrames / 2) / kPaddingPeriodFrames * kPaddingPeriodFrames;
         Segment next;
         next.encodeFrom = startFrame * kLayerTwoFrameSamples;
         next.keepFrom = (startFrame + kLeadFrames) * kLayerTwoFrameSamples;

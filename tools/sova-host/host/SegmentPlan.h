@@ -15,9 +15,10 @@ namespace sovahost {
 inline constexpr int64_t kLayerTwoFrameSamples = 1152;
 inline constexpr int64_t kLeadFrames = 2;
 inline constexpr int64_t kPaddingPeriodFrames = 49;
-// Segments shorter than this (in frames, about 10 s at 44.1 kHz) are not worth a process: two
-// jobs were slower than one on files up to 24 s (bench/encode_jobs).
-inline constexpr int64_t kDefaultSegmentFrames = 400;
+// Segments shorter than this (in frames, 6 s at 44.1 kHz) are not worth a process: a segment
+// costs its process and the join, about what encoding 6 s saves, so two jobs pay from about
+// 12 s (bench/encode_jobs).
+inline constexpr int64_t kDefaultSegmentFrames = 230;
 
 struct Segment {
     int64_t encodeFrom = 0; // first sample handed to the segment's encoder (a multiple of 49 frames)

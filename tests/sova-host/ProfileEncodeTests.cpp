@@ -187,6 +187,38 @@ TEST_F(Profiles, AProfilesLoudnessIsReachedAsFfmpegMeasuresTheDecodedFile) {
     }
 }
 
+// Programme with silence at each end (PRSS asks for half a second), loud enough for a gain to matter.
+void MakeProgramme(const std::string& path, int rate, int channels) {
+    const testsupport::ProcessRun made = testsupport::RunProcess(
+        {"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+         "sine=f=440:r=" + std::to_string(rate) + ":d=3,volume=-6dB,adelay=700:all=1,apad=pad_dur=0.7", "-ac",
+         std::to_string(channels), "-c:a", "pcm_s16le", path});
+    if (!made.Succeeded()) throw std::runtime_error("ffmpeg failed: " + made.err);
+}
+
+TEST_F(Profiles, EachProfilesOutputPassesCheckOfTheSameProfileAndOtherFilesFailNamingTheRequirement) {
+    MakeProgramme(dir.File("programme.wav"), 48000, 2);
+    for (const char* profile : {"dab", "dvb", "ebu", "prss"}) {
+        const std::string out = std::string(profile) + ".mp2";
+        HostRun run = Encode({"--profile", profile}, "programme.wav", out);
+        ASSERT_EQ(run.ExitCode(), 0) << profile << ": " << run.err;
+        run = Host({"check", "--profile", profile, dir.File(out)});
+        EXPECT_EQ(run.ExitCode(), 0) << profile << ":\n" << run.out << run.err;
+    }
+    // A file made for one delivery, checked for another: each requirement it misses is named.
+    HostRun run = Host({"check", "--profile", "prss", dir.File("dab.mp2")});
+    EXPECT_EQ(run.ExitCode(), 1);
+    for (const char* missed : {"--profile prss: rate 44100 Hz (MPEG-1): the file: 48000 Hz",
+                               "--profile prss: bitrate 128 kbit/s mono, 256 kbit/s stereo: the file: 192 kbit/s"})
+        EXPECT_TRUE(Contains(run.out, missed)) << missed << "\n" << run.out;
+    run = Host({"check", "--profile", "dab", dir.File("dvb.mp2")});
+    EXPECT_EQ(run.ExitCode(), 1);
+    EXPECT_TRUE(Contains(run.out, "--profile dab: CRC on: the file: no frame has a CRC")) << run.out;
+    run = Host({"check", "--profile", "list"});
+    EXPECT_EQ(run.ExitCode(), 0);
+    EXPECT_TRUE(Contains(run.out, "prss: PRSS ContentDepot")) << run.out;
+}
+
 TEST_F(Profiles, ProfileListNamesEveryProfileAndTheSourceOfEachValue) {
     for (const char* command : {"encode", "convert"}) {
         const HostRun run = Host({command, "--profile", "list"}); // no input needed

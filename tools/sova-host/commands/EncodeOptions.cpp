@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "cmd_encode.h"
+#include "ProfileOptions.h"
 #include "host/LayerTwoRules.h"
 #include "host/SettingsText.h"
 
@@ -93,6 +94,7 @@ EncodeOptionSet AddEncodeOptions(CLI::App& command, EncodeOptions& options) {
                        "Broadcast WAV: the bext originator, up to 32 ASCII characters (default: the source's)");
     command.add_option("--originator-reference", options.broadcast.originatorReference,
                        "Broadcast WAV: the bext originator reference, up to 32 ASCII characters (default: the source's)");
+    AddProfileOption(command, options.profile);
     inSettings(command.add_flag("--dialog", options.dialog, "Edit the settings in the plug-in's dialog first"));
     command.add_option("--loudness", options.loudness,
                        "Integrated loudness to reach, in LUFS (EBU R 128: -23; e.g. -24 for US public radio): the "

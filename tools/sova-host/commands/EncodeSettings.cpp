@@ -51,7 +51,8 @@ StartingSettings UserSettings(const EncodeOptions& options, const std::string& u
     return start;
 }
 
-EncodePlan Plan(const EncodeOptions& options, const StartingSettings& start, const AudioSource& source) {
+EncodePlan Plan(const EncodeOptions& options, const StartingSettings& start, const AudioSource& source,
+                const DeliveryProfile* profile) {
     EncodeRequest request;
     request.sourceRate = source.Rate();
     request.sourceChannels = source.Channels();
@@ -59,7 +60,7 @@ EncodePlan Plan(const EncodeOptions& options, const StartingSettings& start, con
     request.channels = options.channels;
     request.bitrate = start.bitrate;
     request.mode = start.mode;
-    return PlanEncode(request);
+    return PlanEncodeFor(profile, request);
 }
 
 std::optional<int32_t> ForcedSampleFormat(const std::string& name) {

@@ -8,6 +8,7 @@
 
 #include "cmd_encode.h"
 #include "host/AudioSource.h"
+#include "host/DeliveryProfiles.h"
 #include "host/EncodePlan.h"
 #include "host/SettingsText.h"
 
@@ -26,7 +27,9 @@ struct StartingSettings {
 StartingSettings UserSettings(const EncodeOptions& options, const std::string& userText, const SettingsReading& reading);
 
 // What will be written, by sova-host's rule (host/EncodePlan), for this source.
-EncodePlan Plan(const EncodeOptions& options, const StartingSettings& start, const AudioSource& source);
+// profile: the delivery profile applied to options (nullptr for none).
+EncodePlan Plan(const EncodeOptions& options, const StartingSettings& start, const AudioSource& source,
+                const DeliveryProfile* profile);
 
 // --format: the sample format forced on the module, or nullopt for the source's own precision.
 std::optional<int32_t> ForcedSampleFormat(const std::string& name);

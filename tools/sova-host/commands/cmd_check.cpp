@@ -15,6 +15,8 @@
 #include "RunCommand.h"
 #include "host/DeliveryCheck.h"
 #include "host/DeliveryReportOutput.h"
+#include "host/ProfileCheck.h"
+#include "ProfileOptions.h"
 
 namespace sovahost {
 namespace {
@@ -24,6 +26,7 @@ struct CheckArguments {
     std::optional<double> loudness; // target, LUFS
     double truePeak = -1;           // ceiling, dBTP
     double tolerance = 1;           // LU either side of the target
+    std::string profile;            // --profile: a delivery profile's name
 };
 
 int Check(const HostOptions& options, const CheckArguments& arguments) {
@@ -31,9 +34,12 @@ int Check(const HostOptions& options, const CheckArguments& arguments) {
     module.RequireStarted();
     DeliveryOptions check;
     if (arguments.loudness) check.loudness = LoudnessRequirement{*arguments.loudness, arguments.tolerance, arguments.truePeak};
+    const DeliveryProfile* const profile = arguments.profile.empty() ? nullptr : FindDeliveryProfile(arguments.profile);
+    if (profile) PrepareProfileCheck(*profile, check);
     bool allFit = true;
     for (const std::string& file : arguments.files) {
-        const DeliveryReport report = CheckDelivery(module, file, check);
+        DeliveryReport report = CheckDelivery(module, file, check);
+        if (profile) AddProfileFailures(*profile, report);
         if (arguments.json) fmt::print("{}\n", DeliveryReportJson(report));
         else if (!options.quiet || !report.Fit()) fmt::print("{}", DeliveryReportInWords(report));
         allFit = allFit && report.Fit();
@@ -60,6 +66,7 @@ void RegisterCheckCommand(CLI::App& app, HostOptions& options) {
         ->capture_default_str()
         ->check(CLI::Range(0.0, 20.0))
         ->needs(loudness);
+    AddProfileOption(*command, arguments->profile);
     command->footer("Exit status: 0 when every file is fit, 1 when any fails. Silence is audio below -60 dBFS on "
                     "every channel.");
     RunsAs(*command, options, [&options, arguments] { return Check(options, *arguments); });

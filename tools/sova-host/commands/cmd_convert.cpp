@@ -27,6 +27,7 @@
 #include "EncodeDialog.h"
 #include "EncodeSettings.h"
 #include "RunCommand.h"
+#include "ProfileOptions.h"
 #include "cmd_encode.h"
 #include "host/InputFormats.h"
 #include "host/Leftovers.h"
@@ -207,6 +208,8 @@ struct ConvertArguments {
 };
 
 int RunConvert(const HostOptions& options, const ConvertArguments& arguments) {
+    EncodeOptions profiled = arguments.encode;
+    ApplyDeliveryProfile(profiled, {}); // refused once here, not once per file
     const int jobsWanted = arguments.jobs > 0 ? arguments.jobs
                                               : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<Skipped> skipped;

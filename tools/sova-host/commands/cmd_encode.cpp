@@ -25,6 +25,7 @@
 #include "ModuleWriter.h"
 #include "RunCommand.h"
 #include "EncodeSegments.h"
+#include "ProfileOptions.h"
 #include "module/HostObjects.h"
 #include "host/AudioSource.h"
 #include "host/BroadcastWaveOutput.h"
@@ -105,7 +106,9 @@ int64_t SegmentFrames(const EncodeOptions& options) {
 }
 
 int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const std::string& outPath,
-              const EncodeOptions& options) {
+              const EncodeOptions& asked) {
+    EncodeOptions options = asked;
+    const DeliveryProfile* const profile = ApplyDeliveryProfile(options, outPath); // refuses before anything is read
     // With the MP2 on standard output, everything else goes to stderr.
     FILE* const chat = outPath == "-" ? stderr : stdout;
     const auto say = [&](const std::string& line) {
@@ -138,6 +141,7 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     const std::string sourcePath = spooled ? spooled->Path() : inPath;
     AudioSource source(sourcePath, shownIn, outPath);
     say(SourceLine(shownIn, source));
+    if (profile) say(fmt::format("profile: {}, {} (--profile list shows its sources)", profile->name, profile->title));
     if (const auto& cut = source.CutShortBy())
         warn(fmt::format("'{}' is cut short: its header promises {} samples, the file holds {}; encoding the {}", shownIn,
                          cut->promisedFrames, cut->presentFrames, cut->presentFrames));
@@ -160,7 +164,7 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     }
 
     AudioFormat format = PreferredFormat(plugIn, module.Sink(), start.text);
-    const EncodePlan plan = Plan(options, start, source);
+    const EncodePlan plan = Plan(options, start, source, profile);
     if (!options.skipConform) {
         if (!plan.refusal.empty()) throw std::runtime_error(plan.refusal);
         for (const std::string& warning : plan.warnings) warn(warning);

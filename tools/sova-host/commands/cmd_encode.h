@@ -40,6 +40,7 @@ struct EncodeOptions {
     int jobs = 0;                            // --jobs: processes encoding one file (0: one per core, 8 at most)
     int64_t segmentFrames = 0;               // the shortest segment worth a process (0: the default)
     BroadcastOptions broadcast;              // --container, --description, --originator, --originator-reference
+    std::string profile;                     // --profile: a delivery profile's name (empty: none)
 };
 
 // The options AddEncodeOptions registered on a command, kept to hand them on as they were typed.

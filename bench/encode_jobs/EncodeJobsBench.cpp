@@ -27,14 +27,6 @@ using namespace writertest;
 using testsupport::Timing;
 constexpr int kRate = 44100;
 
-// The load average over the last minute, as "load 0.42".
-std::string Load() {
-    double load[1] = {-1};
-    getloadavg(load, 1);
-    char text[32];
-    std::snprintf(text, sizeof text, "load %.2f", load[0]);
-    return text;
-}
 
 Timing Encode(const std::string& wav, const std::string& out, int jobs, int repeat,
               const std::vector<std::string>& extra = {}) {
@@ -46,12 +38,8 @@ Timing Encode(const std::string& wav, const std::string& out, int jobs, int repe
 } // namespace
 
 int main(int argc, char** argv) {
-    double minutes = 10.0;
-    int repeat = 1;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--minutes")) minutes = std::atof(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--repeat")) repeat = std::max(1, std::atoi(argv[i + 1]));
-    }
+    const double minutes = testsupport::NumberArgument(argc, argv, "--minutes", 10.0);
+    const int repeat = std::max(1, static_cast<int>(testsupport::NumberArgument(argc, argv, "--repeat", 1)));
     const int cores = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
     TempDir dir;
     const auto frames = static_cast<int64_t>(minutes * 60 * kRate);
@@ -70,7 +58,7 @@ int main(int argc, char** argv) {
         if (jobs == 1) serialWall = t.wall;
         const bool same = ReadBytes(out) == ReadBytes(dir.File("jobs1.mp2"));
         std::printf("  --jobs %d  wall %7.3f s  cpu %7.3f s  wall / serial %.3f  %s  %s\n", jobs, t.wall, t.cpu,
-                    t.wall / serialWall, same ? "byte-identical" : "DIFFERS", Load().c_str());
+                    t.wall / serialWall, same ? "byte-identical" : "DIFFERS", testsupport::LoadAverage().c_str());
     }
     std::printf("  target on two cores: --jobs 2 at most 0.6 of the serial wall time\n");
 
@@ -82,7 +70,7 @@ int main(int argc, char** argv) {
         const Timing one = Encode(shortWav, dir.File("short1.mp2"), 1, std::max(3, repeat));
         const Timing two = Encode(shortWav, dir.File("short2.mp2"), 2, std::max(3, repeat), {"--segment-frames", "1"});
         std::printf("  %4.0f s  --jobs 1 wall %6.3f s cpu %6.3f s   --jobs 2 wall %6.3f s cpu %6.3f s   ratio %.2f  %s\n",
-                    seconds, one.wall, one.cpu, two.wall, two.cpu, two.wall / one.wall, Load().c_str());
+                    seconds, one.wall, one.cpu, two.wall, two.cpu, two.wall / one.wall, testsupport::LoadAverage().c_str());
     }
     return 0;
 }

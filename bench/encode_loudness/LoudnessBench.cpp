@@ -28,12 +28,8 @@ Timing Encode(const std::string& wav, const std::string& out, int repeat, const 
 } // namespace
 
 int main(int argc, char** argv) {
-    double minutes = 10.0;
-    int repeat = 1;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--minutes")) minutes = std::atof(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--repeat")) repeat = std::max(1, std::atoi(argv[i + 1]));
-    }
+    const double minutes = testsupport::NumberArgument(argc, argv, "--minutes", 10.0);
+    const int repeat = std::max(1, static_cast<int>(testsupport::NumberArgument(argc, argv, "--repeat", 1)));
     TempDir dir;
     const auto frames = static_cast<int64_t>(minutes * 60 * kRate);
     std::printf("generating %.1f minutes of stereo audio at %d Hz...\n", minutes, kRate);

@@ -19,6 +19,7 @@
 
 #include <twolame.h>
 
+#include "ProcessTiming.h"
 #include "WriterTestSupport.h"
 
 namespace {
@@ -82,13 +83,9 @@ struct Timing {
 } // namespace
 
 int main(int argc, char** argv) {
-    double minutes = 10.0, batchSeconds = 120.0;
-    int repeat = 3;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--minutes")) minutes = std::atof(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--repeat")) repeat = std::max(1, std::atoi(argv[i + 1]));
-        else if (!std::strcmp(argv[i], "--batch-seconds")) batchSeconds = std::atof(argv[i + 1]);
-    }
+    const double minutes = testsupport::NumberArgument(argc, argv, "--minutes", 10.0);
+    const int repeat = std::max(1, static_cast<int>(testsupport::NumberArgument(argc, argv, "--repeat", 3)));
+    const double batchSeconds = testsupport::NumberArgument(argc, argv, "--batch-seconds", 120.0);
     TempDir dir;
     const auto frames = static_cast<int64_t>(minutes * 60 * kRate);
     std::printf("generating %.1f minutes of stereo audio at %d Hz...\n", minutes, kRate);

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -42,5 +43,21 @@ inline Timing BestRun(const std::vector<std::string>& args, int repeat) {
         best.wall = std::min(best.wall, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     return best;
+}
+// The number after `name` on a benchmark's command line ("--minutes 10"), or fallback.
+inline double NumberArgument(int argc, char** argv, const char* name, double fallback) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (!std::strcmp(argv[i], name)) return std::atof(argv[i + 1]);
+    return fallback;
+}
+
+// The load average over the last minute, as "load 0.42" (wall times mean little above a load of
+// about 1 on two cores; CPU times hold up better).
+inline std::string LoadAverage() {
+    double load[1] = {-1};
+    getloadavg(load, 1);
+    char text[32];
+    std::snprintf(text, sizeof text, "load %.2f", load[0]);
+    return text;
 }
 } // namespace testsupport

@@ -47,6 +47,13 @@ ffmpeg -v error -y -f lavfi -i "sine=f=440:d=5" -f lavfi -i "sine=f=550:d=5" -f 
   -ar 48000 -c:a pcm_f32le "$work/surround.wav"
 "$host" -y encode "$work/surround.wav" "$work/surround.mp2"
 
+step "Broadcast delivery: loudness, EBU R 128 in a broadcast WAV file, a DAB file checked frame by frame"
+"$host" info --loudness "$work/tones.wav"
+"$host" -y encode --profile ebu --description "SovaMp2 demo" "$work/tones.wav" "$work/tones-ebu.wav"
+"$host" info "$work/tones-ebu.wav"
+"$host" -y encode --profile dab "$work/tones.wav" "$work/tones-dab.mp2"
+"$host" check --profile dab "$work/tones-dab.mp2"
+
 step "An MP2 made by the reference encoder (twolame), read through the module"
 twolame --quiet -b 192 "$work/tones.wav" "$work/tones-twolame.mp2"
 "$host" info "$work/tones-twolame.mp2"

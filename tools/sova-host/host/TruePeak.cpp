@@ -62,7 +62,8 @@ void TruePeak::Add(const float* interleaved, int64_t frames) {
             // so it is at most gain_ times their highest magnitude: below the peak so far, the
             // stretch cannot raise it and is not filtered.
             float highest = 0.0f;
-            for (size_t i = 0; i < kBack + length; ++i) highest = std::max(highest, std::fabs(samples[at + i - kBack]));
+            const float* window = line_.data() + at; // samples[at - kBack], without an index below zero
+            for (size_t i = 0; i < kBack + length; ++i) highest = std::max(highest, std::fabs(window[i]));
             samplePeak_ = std::max(samplePeak_, highest);
             if (highest * gain_ <= peak_) continue;
             float peak = std::max(peak_, highest);

@@ -51,13 +51,17 @@ sigset_t CaughtSet() {
     return set;
 }
 
-extern "C" void EndBySignal(int signal) {
-    const int saved = errno;
+void RemoveListed() {
     for (int slot = 0; slot < kSlots; ++slot)
         if (gInUse[slot]) {
             unlink(gFiles[slot]);
             rmdir(gFolders[slot]);
         }
+}
+
+extern "C" void EndBySignal(int signal) {
+    const int saved = errno;
+    RemoveListed();
     // Children end too, stopped ones included, and are waited for: their own handlers remove
     // their files before convert reports the signal.
     const int forChildren = IsFault(signal) ? SIGTERM : signal;
@@ -68,6 +72,9 @@ extern "C" void EndBySignal(int signal) {
         }
     for (int i = 0; i < kMaxChildren; ++i)
         if (gChildren[i] > 0) waitpid(static_cast<pid_t>(gChildren[i]), nullptr, 0);
+    // Again once they are gone: a child may have made its file anew (a writer deletes and creates
+    // it) after the first pass, keeping the folder from going.
+    RemoveListed();
     if (IsFault(signal)) {
         // Raised again under the previous disposition once this handler returns (the signal is
         // blocked until then); a fault re-executes the faulting instruction all the same.

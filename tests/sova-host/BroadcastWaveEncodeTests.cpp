@@ -26,10 +26,7 @@ using hosttest::ReadText;
 using testsupport::ProcessRun;
 using writertest::TempDir;
 
-void Shell(const std::string& command) {
-    const auto run = testsupport::RunShell(command);
-    if (!run.Succeeded()) throw std::runtime_error(command + ": " + run.err);
-}
+using hosttest::Shell;
 
 std::string ShellOut(const std::string& command) {
     const auto run = testsupport::RunShell(command);

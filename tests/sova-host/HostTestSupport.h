@@ -71,13 +71,16 @@ inline bool Contains(const std::string& text, const std::string& part) { return 
 
 // A test signal made by ffmpeg: `seconds` of tones at `rate`, `channels` channels, in the
 // container the name's extension gives (codecArgs, e.g. "-c:a pcm_s16le", chooses another).
+// Runs a shell command (ffmpeg, twolame, mpg123 making test files); throws with its stderr when it fails.
+inline void Shell(const std::string& command) {
+    const testsupport::ProcessRun run = testsupport::RunShell(command);
+    if (!run.Succeeded()) throw std::runtime_error("failed: " + command + "\n" + run.err);
+}
+
 inline void MakeAudio(const std::string& path, int rate, int channels, double seconds = 1.5,
                       const std::string& codecArgs = "") {
-    const std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i 'sine=f=440:r=" + std::to_string(rate) +
-                                ":d=" + std::to_string(seconds) + "' -ac " + std::to_string(channels) + " " +
-                                codecArgs + " '" + path + "'";
-    const testsupport::ProcessRun run = testsupport::RunShell(command);
-    if (!run.Succeeded()) throw std::runtime_error("ffmpeg failed: " + command + "\n" + run.err);
+    Shell("ffmpeg -nostdin -v error -y -f lavfi -i 'sine=f=440:r=" + std::to_string(rate) + ":d=" +
+          std::to_string(seconds) + "' -ac " + std::to_string(channels) + " " + codecArgs + " '" + path + "'");
 }
 // What libmpg123 sees in an MPEG audio file.
 struct Stream {

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "HostTestSupport.h"
 #include "host/FrameAudit.h"
 #include "host/LayerTwoCrc.h"
 #include "Process.h"
@@ -22,10 +23,7 @@
 namespace {
 using Bytes = std::vector<uint8_t>;
 
-void Shell(const std::string& command) {
-    const testsupport::ProcessRun run = testsupport::RunShell(command);
-    if (!run.Succeeded()) throw std::runtime_error("failed: " + command + "\n" + run.err);
-}
+using hosttest::Shell;
 
 Bytes ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -24,10 +24,7 @@ using hosttest::ReadText;
 using testsupport::ProcessRun;
 using writertest::TempDir;
 
-void Shell(const std::string& command) {
-    const ProcessRun run = testsupport::RunShell(command);
-    if (!run.Succeeded()) throw std::runtime_error(command + ": " + run.err);
-}
+using hosttest::Shell;
 
 void Ffmpeg(const std::string& arguments) { Shell("ffmpeg -nostdin -v error -y " + arguments); }
 

@@ -235,6 +235,11 @@ TEST_F(DataSafety, ConvertsChildrenEndWithItAndLeaveNothing) {
 
 TEST_F(DataSafety, LeftoversOfAKilledRunAreNamedAndCleanedNeverARunningOnes) {
     const pid_t killed = StartWaiting({"encode", "-", out + "/first.mp2"}, out);
+    // Killed once its spool file exists, not between making the private folder and the file.
+    ASSERT_TRUE(WaitFor([&] {
+        const std::vector<std::string> spools = PrivateFolders(tmp);
+        return spools.size() == 1 && std::filesystem::exists(tmp + "/" + spools[0] + "/input.part");
+    }));
     kill(killed, SIGKILL);
     Wait(killed);
     const std::vector<std::string> leftOut = PrivateFolders(out), leftTmp = PrivateFolders(tmp);

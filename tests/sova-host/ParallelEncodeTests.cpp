@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // encode --jobs: the segments' joined frames are byte for byte the serial encode's over the
 // settings that shape a frame (every psychoacoustic model and mode, CRC, energy, padding at the
-// MPEG-1 and LSF rates, mono, a float source, a resampled one, and FLAC, 8-bit and piped sources
-// that each segment reads itself); short files take one job; a failed segment or a signal leaves
-// nothing behind.
+// MPEG-1 and LSF rates, mono, a float source, a resampled one, a downmixed 5.1 one, one brought
+// to a loudness, and FLAC, 8-bit and piped sources; every source not resampled is read by each
+// segment itself); short files take one job; a failed segment or a signal leaves nothing behind.
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -53,6 +53,11 @@ protected:
         MakeBusyAudio(dir->File("m48.wav"), 48000, 1, 11.7, "-c:a pcm_s16le");
         MakeBusyAudio(dir->File("s48.flac"), 48000, 2, 10.9, "-c:a flac -sample_fmt s16");
         MakeBusyAudio(dir->File("u32.wav"), 32000, 2, 13.1, "-c:a pcm_u8");
+        // 5.1 whose mix would clip (the guard lowers it), and float samples beyond full scale.
+        Shell("ffmpeg -nostdin -v error -y -i '" + dir->File("s44.wav") + "' -af 'pan=5.1|c0=c0|c1=c1|c2=0.9*c0+0.9*c1|"
+              "c3=0.3*c0|c4=0.9*c0|c5=0.9*c1' -c:a pcm_s24le '" + dir->File("six44.wav") + "'");
+        Shell("ffmpeg -nostdin -v error -y -f lavfi -i 'aevalsrc=1.2*sin(2*PI*440*t)|0.7*sin(2*PI*660*t):"
+              "s=48000:d=10.5' -c:a pcm_f32le '" + dir->File("over48.wav") + "'");
     }
     static void TearDownTestSuite() { delete dir; }
     // Encodes with `jobs` processes and segments of at least 55 frames; returns the file's bytes.
@@ -83,8 +88,10 @@ TEST_F(ParallelEncode, TwoAndThreeJobsWriteTheSerialBytes) {
         {"s44.wav", "-d --rate 48000 -P 3"}, {"s44.wav", "--rate 22050 -d -b 96"}, {"s44.wav", "--rate 24000 -b 64 -P 2"},
         {"s44.wav", "--rate 16000 -b 48 -m m -E"}, {"m48.wav", "-P 4 -p -E -d"}, {"m48.wav", "--rate 22050 -d -b 56"},
         {"f44.wav", "-P 1 -d"}, {"f44.wav", "--rate 48000 -m j"}, {"s44.wav", "--channels 1 -d -b 160"},
-        // Sources each segment reads itself from its own offset: FLAC, 8-bit, standard input.
+        // FLAC, 8-bit, standard input; a mix with its guard, and a gain for the loudness.
         {"s48.flac", "-P 2 -E"}, {"u32.wav", "-d -b 96 -m j"}, {"stdin:s48.flac", "-b 256"},
+        {"six44.wav", "-b 256"}, {"six44.wav", "--loudness -20 -m m -b 128"}, {"f44.wav", "--loudness -30 --rate 32000"},
+        {"s44.wav", "--loudness -16 --true-peak -3 -d"},
     };
     // The sanitizer build takes every SOVA_PARALLEL_STRIDE-th case.
     const char* strideText = std::getenv("SOVA_PARALLEL_STRIDE");
@@ -98,13 +105,27 @@ TEST_F(ParallelEncode, TwoAndThreeJobsWriteTheSerialBytes) {
             std::string said;
             const std::string joined = Encode(input, jobs, settings, &said);
             EXPECT_TRUE(Contains(said, "encoding in " + std::to_string(jobs) + " segments")) << said;
-            // 16-bit-or-less sources that need no resampling or downmix are read by each segment from its own offset.
-            const bool passesThrough = !input.starts_with("f44") && !Contains(settings, "--rate") &&
-                                       !Contains(settings, "--channels") && !Contains(settings, "-m m");
-            EXPECT_EQ(Contains(said, "each reading the source itself"), passesThrough) << said;
+            // Sources that are not resampled are read by each segment from its own offset.
+            EXPECT_EQ(Contains(said, "each reading the source itself"), !Contains(settings, "--rate")) << said;
             EXPECT_TRUE(joined == serial) << jobs << " jobs: " << joined.size() << " bytes, serial " << serial.size();
         }
     }
+}
+
+// The module clips float samples beyond full scale; what is said of them is what the serial
+// encode says, though each segment counts its own.
+TEST_F(ParallelEncode, SamplesBeyondFullScaleAreCountedOnce) {
+    std::string serialSaid, joinedSaid;
+    const std::string serial = Encode("over48.wav", 1, "-b 256", &serialSaid);
+    const std::string joined = Encode("over48.wav", 3, "-b 256", &joinedSaid);
+    EXPECT_TRUE(joined == serial);
+    const auto clipped = [](const std::string& said) {
+        const size_t end = said.find(" samples beyond full scale were clipped");
+        return end == std::string::npos ? std::string("none") : said.substr(said.rfind(' ', end - 1) + 1, end - said.rfind(' ', end - 1) - 1);
+    };
+    EXPECT_NE(clipped(serialSaid), "none") << serialSaid;
+    EXPECT_EQ(clipped(joinedSaid), clipped(serialSaid)) << joinedSaid;
+    EXPECT_TRUE(Contains(joinedSaid, "each reading the source itself")) << joinedSaid;
 }
 
 TEST_F(ParallelEncode, FilesUnderTwoSegmentsTakeOneJobAndSaySo) {

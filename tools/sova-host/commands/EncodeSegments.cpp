@@ -44,9 +44,11 @@ namespace {
 struct SharedProgress {
     std::atomic<int64_t> written{0};
     std::atomic<int64_t> total{-1}; // -1 while the conversion runs
-    // One counter per segment, right after this record in the same mapping.
+    // Two counters per segment, right after this record in the same mapping: the samples done, then
+    // the samples beyond full scale in its kept part (when it reads the source itself).
     std::atomic<int64_t>* Done() { return reinterpret_cast<std::atomic<int64_t>*>(this + 1); }
-    static size_t Bytes(size_t segments) { return sizeof(SharedProgress) + sizeof(std::atomic<int64_t>) * segments; }
+    std::atomic<int64_t>* OverFullScale(size_t segments) { return Done() + segments; }
+    static size_t Bytes(size_t segments) { return sizeof(SharedProgress) + 2 * sizeof(std::atomic<int64_t>) * segments; }
 };
 
 // Waits until the samples up to `end` are written (true) or the conversion ended before (false).
@@ -111,20 +113,28 @@ BlockSource ConvertedSamples(int fd, const SharedProgress& shared, int32_t chann
     };
 }
 
-// The source read by the segment itself from its first sample on, through a feed of its own that
-// passes it through as the parent's would.
-BlockSource OwnReading(const SegmentedEncode& job, int64_t from) {
+// The source read by the segment itself from its first sample on, through a replica of the
+// parent's feed; the samples it finds beyond full scale from the kept part on are counted in
+// `overFullScale` (blocks never straddle keepFrom: EncodeSegment cuts them there).
+BlockSource OwnReading(const SegmentedEncode& job, const Segment& segment, const SampleFeed& like,
+                       std::atomic<int64_t>& overFullScale) {
     auto source = std::make_shared<AudioSource>(job.sourcePath, job.sourcePath);
-    source->Seek(from);
-    auto feed = std::make_shared<SampleFeed>(*source, job.format.sampleRate, job.format.channelCount, job.format.sampleFormat);
-    if (!feed->PassesSourceThrough()) throw std::runtime_error("the source needs converting");
-    return [source, feed](int64_t, int64_t frames, std::vector<std::vector<uint8_t>>& buffers) { return feed->Read(frames, buffers); };
+    source->Seek(segment.encodeFrom);
+    auto feed = std::make_shared<SampleFeed>(*source, like);
+    auto before = std::make_shared<int64_t>(0); // the count in the lead, not this segment's to report
+    return [source, feed, before, keepFrom = segment.keepFrom, &overFullScale](int64_t at, int64_t frames,
+                                                                              std::vector<std::vector<uint8_t>>& buffers) {
+        if (at == keepFrom) *before = feed->OverFullScale();
+        const int64_t got = feed->Read(frames, buffers);
+        if (at >= keepFrom) overFullScale.store(feed->OverFullScale() - *before, std::memory_order_relaxed);
+        return got;
+    };
 }
 
 // In the child: the segment's samples, from the converted file `raw` or, without it, from the source.
-BlockSource SegmentSamples(const SegmentedEncode& job, const Segment& segment, const TempFile* raw,
-                           const SharedProgress& shared) {
-    if (!raw) return OwnReading(job, segment.encodeFrom);
+BlockSource SegmentSamples(const SegmentedEncode& job, const Segment& segment, const TempFile* raw, SharedProgress& shared,
+                           size_t index, size_t segments, const SampleFeed& like) {
+    if (!raw) return OwnReading(job, segment, like, shared.OverFullScale(segments)[index]);
     const int fd = open(raw->Path().c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw std::runtime_error(fmt::format("cannot read the converted samples: {}", std::strerror(errno)));
     return ConvertedSamples(fd, shared, job.format.channelCount, static_cast<size_t>(BytesPerSample(job.format.sampleFormat)),
@@ -148,7 +158,8 @@ int EncodeSegment(const SegmentedEncode& job, const Segment& segment, const Bloc
     // The last segment reads to the end of the file.
     const int64_t limit = segment.last ? std::numeric_limits<int64_t>::max() : segment.end;
     for (int64_t at = segment.encodeFrom; at < limit;) {
-        const int64_t frames = samples(at, std::min(job.blockFrames, limit - at), buffers);
+        const int64_t stop = at < segment.keepFrom ? segment.keepFrom : limit; // the lead ends a block
+        const int64_t frames = samples(at, std::min(job.blockFrames, stop - at), buffers);
         if (frames < 0 || (frames == 0 && !segment.last)) return 2;
         if (frames == 0) break;
         write.buffers.clear();
@@ -245,7 +256,7 @@ void StopAll(std::vector<pid_t>& pids) {
 }
 } // namespace
 
-int64_t EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std::string& outPath, ProgressBar& progress) {
+SegmentsDone EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std::string& outPath, ProgressBar& progress) {
     // The temporary files go where the output's own temporary folder is, on the same disk.
     const std::filesystem::path outputFolder = std::filesystem::path(outPath).parent_path().parent_path();
     const std::string folder = outputFolder.empty() ? std::string(".") : outputFolder.string();
@@ -277,7 +288,8 @@ int64_t EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std
         if (pid == 0) {
             int status = 1;
             try {
-                status = EncodeSegment(job, segments[i], SegmentSamples(job, segments[i], raw.get(), shared),
+                status = EncodeSegment(job, segments[i],
+                                       SegmentSamples(job, segments[i], raw.get(), shared, i, segments.size(), feed),
                                        outputs[i]->Path(), shared, i);
             } catch (const std::exception& failure) {
                 std::fprintf(stderr, "sova-host: segment %zu: %s\n", i + 1, failure.what());
@@ -326,9 +338,10 @@ int64_t EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std
     }
 
     // Every segment read its samples up to the next one's kept frames, the last to the end of the file.
-    int64_t samples = 0;
+    SegmentsDone done;
     for (size_t i = 0; i < segments.size(); ++i) {
-        samples += shared.Done()[i].load(std::memory_order_relaxed);
+        done.samples += shared.Done()[i].load(std::memory_order_relaxed);
+        done.overFullScale += converting ? 0 : shared.OverFullScale(segments.size())[i].load(std::memory_order_relaxed);
         if (job.detail)
             job.detail(fmt::format("segment {}: samples {} to {}, {:.3f} s of CPU", i + 1, segments[i].encodeFrom,
                                    segments[i].keepFrom + shared.Done()[i].load(std::memory_order_relaxed),
@@ -338,6 +351,7 @@ int64_t EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std
     if (out < 0) throw std::runtime_error(fmt::format("cannot write the joined frames: {}", std::strerror(errno)));
     const std::unique_ptr<const int, void (*)(const int*)> closeOut(&out, [](const int* fd) { close(*fd); });
     for (size_t i = 0; i < segments.size(); ++i) JoinSegment(outputs[i]->Path(), segments[i], static_cast<int>(i), out);
-    return samples;
+    if (converting) done.overFullScale = feed.OverFullScale();
+    return done;
 }
 } // namespace sovahost

@@ -22,19 +22,25 @@ struct SegmentedEncode {
     int jobs = 2;
     int64_t minFrames = 0;              // the shortest segment, in frames
     int64_t expectedSamples = 0;        // per channel, as converted: where the cuts are planned
-    // Set when the feed passes the source through (SampleFeed::PassesSourceThrough): each segment
-    // then opens this file itself and reads its part from its own offset, and nothing is converted.
+    // Set when the feed reads frame by frame (SampleFeed::ReadsFrameByFrame): each segment then
+    // opens this file itself and reads its part from its own offset through a replica of the feed,
+    // and the parent converts nothing.
     std::string sourcePath;
     // Told, once every segment has ended, what each one encoded and the CPU time it took (for -v).
     std::function<void(const std::string&)> detail;
 };
 
+struct SegmentsDone {
+    int64_t samples = 0;       // encoded, per channel
+    int64_t overFullScale = 0; // samples beyond full scale handed over (the module clips them)
+};
+
 // Converts all of feed's samples once into a temporary file beside outPath while the segments,
 // started at once, encode their parts of it side by side (or, with job.sourcePath, lets each
-// segment read the source itself and leaves feed unread), and writes the joined frames to
-// outPath; returns the samples encoded. Throws
+// segment read the source itself through a replica of feed, and leaves feed unread), and writes
+// the joined frames to outPath. Throws
 // std::runtime_error when a segment fails (the others are stopped; outPath is then incomplete
 // and the caller removes it). Forked children inherit the started module and use only the
 // writer selectors 17, 18 and 19; they end with this process.
-int64_t EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std::string& outPath, ProgressBar& progress);
+SegmentsDone EncodeInSegments(const SegmentedEncode& job, SampleFeed& feed, const std::string& outPath, ProgressBar& progress);
 } // namespace sovahost

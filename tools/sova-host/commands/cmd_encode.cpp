@@ -225,12 +225,12 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     const int jobs = JobsWanted(options);
     const int64_t expectedSamples = source.Frames() * format.sampleRate / source.Rate(); // after resampling
     const size_t segments = PlanSegments(expectedSamples, jobs, SegmentFrames(options)).size();
-    // A source that passes unchanged is read by each segment itself, from its own offset (a file
+    // A source that is not resampled is read by each segment itself, from its own offset (a file
     // that can be opened again: not a pipe), unless the broadcast WAV's loudness is to be measured
     // on what this process hands on.
     const std::string readPath = spooled ? spooled->Path() : inPath;
     std::error_code notAFile;
-    const bool ownReading = !handed && feed.PassesSourceThrough() && !source.CutShortBy() &&
+    const bool ownReading = !handed && feed.ReadsFrameByFrame() && !source.CutShortBy() &&
                             std::filesystem::is_regular_file(readPath, notAFile);
     if (segments > 1)
         detail(fmt::format("encoding in {} segments, one process each{}", segments,
@@ -241,15 +241,19 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     const auto started = std::chrono::steady_clock::now();
     ProgressBar progress("encoding", !hostOptions.quiet && !options.noProgress, format.length);
     int64_t framesDone = 0;
+    int64_t overFullScale = 0;
     try {
         if (segments > 1) {
             writer.Finish(); // the segments' writers encode; this one only created the file and described it
             const SegmentedEncode segmented{&plugIn,    &module.Sink(),         format,         options.blockFrames,
                                             jobs,       SegmentFrames(options), expectedSamples,
                                             ownReading ? readPath : std::string(), detail};
-            framesDone = EncodeInSegments(segmented, feed, framesPath, progress);
+            const SegmentsDone done = EncodeInSegments(segmented, feed, framesPath, progress);
+            framesDone = done.samples;
+            overFullScale = done.overFullScale;
         } else {
             writer.WriteAll(feed, options.blockFrames, progress, framesDone);
+            overFullScale = feed.OverFullScale();
         }
         if (wave) {
             const LayerTwoStream stream =
@@ -267,9 +271,9 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     std::error_code sizeError;
     const auto bytes = std::filesystem::file_size(output.WorkPath(), sizeError);
     output.Commit();
-    if (feed.OverFullScale() > 0)
+    if (overFullScale > 0)
         warn(fmt::format("{} samples beyond full scale were clipped to it (lower the level of the source to keep them)",
-                         feed.OverFullScale()));
+                         overFullScale));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     say(fmt::format("done: {} samples, {} bytes in {:.2f} s", framesDone, sizeError ? 0 : bytes, seconds));
     if (level) {

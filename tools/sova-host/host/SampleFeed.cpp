@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
 
 #include <fmt/format.h>
 #include <sova/SampleFormatCode.h>
@@ -56,6 +57,12 @@ SampleFeed::SampleFeed(AudioSource& source, int32_t rate, int32_t channels, std:
     floatPath_ = converting || !source.FitsInt16() || (forcedCode && *forcedCode != kSampleInt16);
     code_ = forcedCode.value_or(floatPath_ ? kSampleFloat32 : kSampleInt16);
     conversion_ = fmt::format("{}", fmt::join(steps, ", "));
+}
+
+SampleFeed::SampleFeed(AudioSource& source, const SampleFeed& like)
+    : source_(source), channels_(like.channels_), code_(like.code_), floatPath_(like.floatPath_), mix_(like.mix_),
+      conversion_(like.conversion_), level_(like.level_), gain_(like.gain_) {
+    if (!like.ReadsFrameByFrame()) throw std::logic_error("a resampling feed cannot be replicated mid-stream");
 }
 
 SampleFeed::~SampleFeed() = default;

@@ -26,14 +26,18 @@ public:
     // (always in float).
     SampleFeed(AudioSource& source, int32_t rate, int32_t channels, std::optional<int32_t> forcedCode,
                const LevelRequest* level = nullptr);
+    // A feed on another opening of the same source that converts as `like` does (its mix, guard
+    // and gain, without a first pass): moved to a frame (AudioSource::Seek), it delivers the same
+    // samples `like` delivers from there. `like` must read frame by frame.
+    SampleFeed(AudioSource& source, const SampleFeed& like);
     ~SampleFeed();
 
     int32_t Code() const { return code_; }
     // What is done to the audio on its way, in words; empty when it passes unchanged.
     const std::string& Conversion() const { return conversion_; }
-    // True when the feed hands over the source's own 16-bit samples as they are read: a feed on the
-    // same file opened again and moved to a frame (AudioSource::Seek) delivers the same samples from there.
-    bool PassesSourceThrough() const { return !floatPath_; }
+    // True when each sample handed over depends only on the source's frame at the same place (no
+    // resampling): a replica feed (the constructor above) can then start anywhere.
+    bool ReadsFrameByFrame() const { return !resampler_; }
     // Fills one buffer per channel with up to `frames` samples; returns the frames delivered (0 at
     // the end).
     int64_t Read(int64_t frames, std::vector<std::vector<uint8_t>>& buffers);

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 // The loudness meter on its own: the highest momentary and short-term levels against the levels
-// ffmpeg's ebur128 filter logs every 100 ms, and the same figures whatever the size of the
-// pieces the samples come in.
+// ffmpeg's ebur128 filter logs every 100 ms, the same figures whatever the size of the pieces the
+// samples come in, the fast integrated meter of the measuring pass against libebur128 on every
+// channel count. (The meter on two threads: tests/threads.)
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <regex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -58,14 +61,36 @@ std::pair<double, double> FfmpegHighestLevels(const std::string& path) {
     return {momentary, shortTerm};
 }
 
+LoudnessFacts MeasureInPieces(const std::vector<float>& samples, int32_t rate, int32_t channels, int64_t piece,
+                              LoudnessMeter::Measures measures = LoudnessMeter::Measures::All,
+                              LoudnessMeter::Threads threads = LoudnessMeter::Threads::One) {
+    const auto frames = static_cast<int64_t>(samples.size()) / channels;
+    LoudnessMeter meter(rate, channels, measures, threads);
+    for (int64_t at = 0; at < frames; at += piece) meter.Add(samples.data() + at * channels, std::min(piece, frames - at));
+    return meter.Facts();
+}
+
 LoudnessFacts MeasureInPieces(const std::string& path, int64_t piece) {
     AudioSource source(path, path);
     std::vector<float> samples(static_cast<size_t>(source.Frames() * source.Channels()));
-    const int64_t frames = source.ReadFloat(samples.data(), source.Frames());
-    LoudnessMeter meter(source.Rate(), source.Channels());
-    for (int64_t at = 0; at < frames; at += piece)
-        meter.Add(samples.data() + at * source.Channels(), std::min(piece, frames - at));
-    return meter.Facts();
+    samples.resize(static_cast<size_t>(source.ReadFloat(samples.data(), source.Frames()) * source.Channels()));
+    return MeasureInPieces(samples, source.Rate(), source.Channels(), piece);
+}
+
+// Noise whose channels differ in level and whose loudness moves: loud, soft (under the relative
+// gate), silent (under the absolute gate) and loud again, so both gates and every weight count.
+std::vector<float> GatedNoise(int32_t rate, int32_t channels, double seconds) {
+    std::mt19937 random(static_cast<unsigned>(rate + channels));
+    std::normal_distribution<float> noise(0.0f, 1.0f);
+    const auto frames = static_cast<int64_t>(seconds * rate);
+    std::vector<float> samples(static_cast<size_t>(frames * channels));
+    for (int64_t i = 0; i < frames; ++i) {
+        const double part = static_cast<double>(i) / static_cast<double>(frames);
+        const float level = part < 0.4 ? 0.2f : part < 0.6 ? 0.01f : part < 0.7 ? 0.0f : 0.3f;
+        for (int32_t c = 0; c < channels; ++c)
+            samples[static_cast<size_t>(i * channels + c)] = level * noise(random) / static_cast<float>(1 + c);
+    }
+    return samples;
 }
 
 TEST(LoudnessMeter, HighestMomentaryAndShortTermLevelsMatchFfmpegInPiecesOfAnySize) {
@@ -86,4 +111,32 @@ TEST(LoudnessMeter, HighestMomentaryAndShortTermLevelsMatchFfmpegInPiecesOfAnySi
         EXPECT_EQ(pieces.truePeakDbtp, whole.truePeakDbtp);
     }
 }
+
+// The measuring pass of encode --loudness uses its own integrated meter: it must give what
+// libebur128 gives, on every channel count the meter takes (the weights of surrounds and LFE) and
+// at rates whose 100 ms step is not a whole number of samples.
+TEST(LoudnessMeter, FastIntegratedLoudnessAgreesWithLibebur128) {
+    using Measures = LoudnessMeter::Measures;
+    for (const auto& [rate, channels] : std::vector<std::pair<int32_t, int32_t>>{
+             {48000, 1}, {44100, 2}, {32000, 3}, {22050, 4}, {48000, 5}, {11025, 6}, {16000, 7}, {96000, 8}}) {
+        SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(channels) + " channels");
+        const std::vector<float> samples = GatedNoise(rate, channels, 12.0);
+        const LoudnessFacts reference = MeasureInPieces(samples, rate, channels, 4096);
+        for (const auto threads : {LoudnessMeter::Threads::One, LoudnessMeter::Threads::Two}) {
+            const LoudnessFacts fast = MeasureInPieces(samples, rate, channels, 1000, Measures::IntegratedAndPeaks, threads);
+            ASSERT_TRUE(reference.integratedLufs && fast.integratedLufs);
+            EXPECT_NEAR(*fast.integratedLufs, *reference.integratedLufs, 1e-6);
+            EXPECT_EQ(fast.truePeakDbtp, reference.truePeakDbtp);
+            EXPECT_EQ(fast.samplePeakDbfs, reference.samplePeakDbfs);
+            EXPECT_FALSE(fast.rangeLu || fast.maxMomentaryLufs || fast.maxShortTermLufs); // not measured
+        }
+    }
+    // Silence and a stream shorter than one 400 ms block have no loudness, in both meters.
+    for (const size_t frames : {size_t(48000), size_t(19199)}) {
+        std::vector<float> quiet(frames * 2, frames == 48000 ? 0.0f : 0.5f);
+        EXPECT_FALSE(MeasureInPieces(quiet, 48000, 2, 4096).integratedLufs);
+        EXPECT_FALSE(MeasureInPieces(quiet, 48000, 2, 4096, Measures::IntegratedAndPeaks).integratedLufs);
+    }
+}
+
 } // namespace

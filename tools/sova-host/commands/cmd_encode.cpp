@@ -181,7 +181,8 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     std::optional<LevelRequest> level;
     ProgressBar measuring("measuring", !hostOptions.quiet && !options.noProgress, source.Frames());
     if (options.loudness)
-        level = LevelRequest{*options.loudness, options.truePeak, [&measuring](int64_t done) { measuring.Update(done); }};
+        level = LevelRequest{*options.loudness, options.truePeak, [&measuring](int64_t done) { measuring.Update(done); },
+                             JobsWanted(options) > 1 ? LoudnessMeter::Threads::Two : LoudnessMeter::Threads::One};
     else if (options.truePeak != -1.0)
         warn("--true-peak is a ceiling for --loudness; without it, nothing is measured");
     SampleFeed feed(source, format.sampleRate, format.channelCount, ForcedSampleFormat(options.sampleFormat),

@@ -10,29 +10,15 @@
 
 #include <ebur128.h>
 
+#include "host/IntegratedLoudness.h"
+#include "host/LoudnessState.h"
+#include "host/SampleBatchThread.h"
 #include "host/TruePeak.h"
 
 namespace sovahost {
 namespace {
 // The peaks are TruePeak's: libebur128's interpolator costs four times all the rest of the meter.
-constexpr int kModes = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_M | EBUR128_MODE_S;
-
-// Each channel's place around the listener, by channel count, in the WAVE order: quad is L R Ls
-// Rs, 5.1 is L R C LFE Ls Rs, 7.1 adds the side pair after the back pair. The LFE is not weighted.
-std::vector<int> ChannelPlaces(int32_t channels) {
-    switch (channels) {
-    case 1: return {EBUR128_CENTER};
-    case 2: return {EBUR128_LEFT, EBUR128_RIGHT};
-    case 3: return {EBUR128_LEFT, EBUR128_RIGHT, EBUR128_CENTER};
-    case 4: return {EBUR128_LEFT, EBUR128_RIGHT, EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND};
-    case 5: return {EBUR128_LEFT, EBUR128_RIGHT, EBUR128_CENTER, EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND};
-    case 6: return {EBUR128_LEFT, EBUR128_RIGHT, EBUR128_CENTER, EBUR128_UNUSED, EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND};
-    case 7: return {EBUR128_LEFT, EBUR128_RIGHT, EBUR128_CENTER, EBUR128_UNUSED, EBUR128_Mp180, EBUR128_Mp090, EBUR128_Mm090};
-    default:
-        return {EBUR128_LEFT,  EBUR128_RIGHT, EBUR128_CENTER, EBUR128_UNUSED,
-                EBUR128_Mp135, EBUR128_Mm135, EBUR128_Mp090,  EBUR128_Mm090};
-    }
-}
+constexpr int kAllModes = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_M | EBUR128_MODE_S;
 
 double Decibels(double linear) { return linear > 0.0 ? 20.0 * std::log10(linear) : -HUGE_VAL; }
 
@@ -46,7 +32,8 @@ std::optional<double> Level(int (*figure)(ebur128_state*, double*), ebur128_stat
 
 struct LoudnessMeter::State {
     State(int32_t rate, int32_t channels) : peaks(rate, channels) {}
-    ebur128_state* meter = nullptr; // null when only the peaks are measured
+    LoudnessState meter;            // All: libebur128's meter
+    std::unique_ptr<IntegratedLoudness> integrated; // IntegratedAndPeaks: the fast meter
     TruePeak peaks;
     int32_t channels = 0;
     int64_t stepFrames = 0;       // 100 ms: the momentary and short-term levels are read at each step
@@ -55,15 +42,31 @@ struct LoudnessMeter::State {
     std::optional<double> maxMomentary, maxShortTerm;
     std::array<double, 30> stepEnergy{}; // the last 3 s, step by step (a ring, at steps % 30)
 
+    std::unique_ptr<SampleBatchThread> thread; // runs AddLoudness when the meter has a thread
+
     ~State() {
-        if (meter) ebur128_destroy(&meter);
+        thread.reset(); // stopped before the meter it feeds goes
+    }
+    void AddLoudness(const float* interleaved, int64_t frames) {
+        if (integrated) return integrated->Add(interleaved, frames);
+        while (frames > 0) {
+            const int64_t piece = std::min(frames, stepFrames - sinceStep);
+            AddToLoudnessState(meter.get(), interleaved, piece);
+            interleaved += piece * channels;
+            frames -= piece;
+            sinceStep += piece;
+            if (sinceStep == stepFrames) {
+                sinceStep = 0;
+                ReadLevels();
+            }
+        }
     }
     // The momentary (400 ms) and short-term (3 s) levels are means of the last 4 and 30 steps'
     // energies: one 100 ms window read per step, where libebur128's own short-term reading would
     // sum the whole 3 s again each time.
     void ReadLevels() {
         double step = 0.0;
-        if (ebur128_loudness_window(meter, 100, &step) != EBUR128_SUCCESS) return;
+        if (ebur128_loudness_window(meter.get(), 100, &step) != EBUR128_SUCCESS) return;
         stepEnergy[static_cast<size_t>(steps % 30)] = std::isfinite(step) ? std::pow(10.0, (step + 0.691) / 10.0) : 0.0;
         ++steps;
         const auto level = [this](int64_t count) {
@@ -80,44 +83,43 @@ struct LoudnessMeter::State {
     }
 };
 
-LoudnessMeter::LoudnessMeter(int32_t rate, int32_t channels, Measures measures) {
+LoudnessMeter::LoudnessMeter(int32_t rate, int32_t channels, Measures measures, Threads threads) {
     if (channels < 1 || channels > 8 || rate < 1)
         throw std::invalid_argument("the loudness meter takes 1 to 8 channels at a positive rate");
     state_ = std::make_unique<State>(rate, channels);
-    state_->channels = channels;
+    State& s = *state_;
+    s.channels = channels;
     if (measures == Measures::PeaksOnly) return;
-    state_->meter = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate), kModes);
-    if (!state_->meter) throw std::bad_alloc();
-    const std::vector<int> places = ChannelPlaces(channels);
-    for (int32_t c = 0; c < channels; ++c) ebur128_set_channel(state_->meter, static_cast<unsigned>(c), places[static_cast<size_t>(c)]);
-    state_->stepFrames = std::max<int64_t>(1, rate / 10);
+    if (measures == Measures::All) {
+        s.meter = NewLoudnessState(rate, channels, kAllModes);
+        s.stepFrames = LoudnessStepFrames(rate);
+    } else {
+        s.integrated = std::make_unique<IntegratedLoudness>(rate, channels);
+    }
+    if (threads == Threads::Two)
+        s.thread = std::make_unique<SampleBatchThread>(
+            channels, [&s](const float* interleaved, int64_t frames) { s.AddLoudness(interleaved, frames); });
 }
 
 LoudnessMeter::~LoudnessMeter() = default;
 
 void LoudnessMeter::Add(const float* interleaved, int64_t frames) {
     State& s = *state_;
+    if (s.thread) s.thread->Add(interleaved, frames); // first, so that both halves run at once
     s.peaks.Add(interleaved, frames);
-    if (!s.meter) return;
-    while (frames > 0) {
-        const int64_t piece = std::min(frames, s.stepFrames - s.sinceStep);
-        if (ebur128_add_frames_float(s.meter, interleaved, static_cast<size_t>(piece)) != EBUR128_SUCCESS)
-            throw std::bad_alloc(); // the meter's only failure: it keeps a list of every block
-        interleaved += piece * s.channels;
-        frames -= piece;
-        s.sinceStep += piece;
-        if (s.sinceStep == s.stepFrames) {
-            s.sinceStep = 0;
-            s.ReadLevels();
-        }
-    }
+    if ((s.meter || s.integrated) && !s.thread) s.AddLoudness(interleaved, frames);
 }
 
 LoudnessFacts LoudnessMeter::Facts() const {
     LoudnessFacts facts;
     facts.truePeakDbtp = Decibels(state_->peaks.Peak());
     facts.samplePeakDbfs = Decibels(state_->peaks.SamplePeak());
-    ebur128_state* meter = state_->meter;
+    if (state_->thread) state_->thread->Finish();
+    if (state_->integrated) {
+        facts.integratedLufs = state_->integrated->Integrated();
+        return facts;
+    }
+    ebur128_state* meter = state_->meter.get();
     if (!meter) return facts;
     facts.integratedLufs = Level(ebur128_loudness_global, meter);
     if (facts.integratedLufs) facts.rangeLu = Level(ebur128_loudness_range, meter);

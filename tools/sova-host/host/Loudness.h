@@ -2,7 +2,7 @@
 // Programme loudness and peaks by EBU R 128 / ITU-R BS.1770 (libebur128 for the loudness,
 // TruePeak.h for the peaks), measured over interleaved float samples as they pass. Used by
 // `info --loudness`, by `encode --loudness` (the measuring pass and the check of the decoded
-// MP2), by the broadcast WAV `bext` chunk and by `check`. One meter per stream; not thread-safe.
+// MP2), by the broadcast WAV `bext` chunk and by `check`. One meter per stream, called from one thread.
 #pragma once
 
 #include <cmath>
@@ -24,16 +24,23 @@ struct LoudnessFacts {
 
 class LoudnessMeter {
 public:
-    // Everything, or only the true and sample peaks (the loudness figures stay empty), for less work.
-    enum class Measures { All, PeaksOnly };
-    // channels: 1 to 8, in the WAVE order (the LFE of 5.1 is not weighted).
-    LoudnessMeter(int32_t rate, int32_t channels, Measures measures = Measures::All);
+    // Everything; the integrated loudness and the peaks (no range, momentary or short-term
+    // figures); or only the peaks. Less is measured for less work.
+    enum class Measures { All, IntegratedAndPeaks, PeaksOnly };
+    // Two: the loudness is measured on threads of the meter's own while the peaks are measured
+    // on the caller's; the figures are the same either way.
+    enum class Threads { One, Two };
+    // channels: 1 to 8, in the WAVE order (the LFE of 5.1 is not weighted). IntegratedAndPeaks
+    // measures the loudness with IntegratedLoudness.h rather than libebur128, for speed.
+    LoudnessMeter(int32_t rate, int32_t channels, Measures measures = Measures::All, Threads threads = Threads::One);
     ~LoudnessMeter();
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;
 
-    // frames * channels interleaved samples, full scale at 1.0.
+    // frames * channels interleaved samples, full scale at 1.0. Throws std::bad_alloc when the
+    // loudness half ran out of memory.
     void Add(const float* interleaved, int64_t frames);
+    // Waits for the meter's thread to measure what was added; call once everything is added.
     LoudnessFacts Facts() const;
 
 private:

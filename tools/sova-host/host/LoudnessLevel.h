@@ -16,11 +16,12 @@ struct LevelRequest {
     double targetLufs = -23.0;
     double ceilingDbtp = -1.0;
     MeasureProgress progress; // told the source frames measured so far
+    LoudnessMeter::Threads threads = LoudnessMeter::Threads::One; // for the measuring pass
 };
 
 // What the measuring pass found and the gain chosen from it.
 struct LevelOutcome {
-    LoudnessFacts measured; // the samples as they would reach the module without the gain
+    LoudnessFacts measured; // the samples as they would reach the module without the gain: integrated and peaks
     double gainDb = 0.0;
     bool reached = true;    // false when the ceiling (or silence) stopped the gain short of the target
     // The same samples with the gain: integrated loudness and true peak.

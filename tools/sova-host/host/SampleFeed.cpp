@@ -74,7 +74,7 @@ void SampleFeed::FirstPass(int32_t rate, const LevelRequest* level) {
     std::optional<LoudnessMeter> meter;
     std::unique_ptr<Resampler> resampler;
     if (level) {
-        meter.emplace(rate, channels_);
+        meter.emplace(rate, channels_, LoudnessMeter::Measures::IntegratedAndPeaks, level->threads);
         if (rate != source_.Rate()) resampler = std::make_unique<Resampler>(source_.Rate(), rate, channels_);
     }
     std::vector<float> out, resampled;

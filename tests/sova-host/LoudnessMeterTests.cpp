@@ -2,7 +2,8 @@
 // The loudness meter on its own: the highest momentary and short-term levels against the levels
 // ffmpeg's ebur128 filter logs every 100 ms, the same figures whatever the size of the pieces the
 // samples come in, the fast integrated meter of the measuring pass against libebur128 on every
-// channel count. (The meter on two threads: tests/threads.)
+// channel count, and the true-peak meter started mid-stream. (The meter on two threads:
+// tests/threads.)
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include "host/AudioSource.h"
 #include "host/Loudness.h"
 #include "host/LoudnessScan.h"
+#include "host/TruePeak.h"
 #include "Process.h"
 
 namespace {
@@ -139,4 +141,25 @@ TEST(LoudnessMeter, FastIntegratedLoudnessAgreesWithLibebur128) {
     }
 }
 
+// Two meters, the second started at a split and primed with the samples before it, find between
+// them what one run finds, also where the highest value lies between the last sample before the
+// split and the first after (the second meter's first values reach back across it).
+TEST(TruePeak, PrimedMeterFindsWhatOneRunFinds) {
+    constexpr int64_t kFrames = 4096, kSplit = 2000;
+    std::vector<float> samples(2 * kFrames, 0.0f);
+    for (int64_t i = kSplit - 3; i < kSplit + 3; ++i) // a burst across the split, loudest between samples
+        for (int c = 0; c < 2; ++c) samples[static_cast<size_t>(2 * i + c)] = (i % 2 ? 0.7f : -0.7f) * (c ? 0.5f : 1.0f);
+    sovahost::TruePeak whole(48000, 2), before(48000, 2);
+    whole.Add(samples.data(), kFrames);
+    before.Add(samples.data(), kSplit);
+    ASSERT_GT(whole.Peak(), 0.75); // over the samples: the peak is between them
+
+    sovahost::TruePeak primed(48000, 2), unprimed(48000, 2);
+    primed.Prime(samples.data(), kSplit);
+    primed.Add(samples.data() + 2 * kSplit, kFrames - kSplit);
+    unprimed.Add(samples.data() + 2 * kSplit, kFrames - kSplit);
+    EXPECT_EQ(std::max(before.Peak(), primed.Peak()), whole.Peak());
+    EXPECT_EQ(std::max(before.SamplePeak(), primed.SamplePeak()), whole.SamplePeak());
+    EXPECT_LT(std::max(before.Peak(), unprimed.Peak()), whole.Peak()); // what priming is for
+}
 } // namespace

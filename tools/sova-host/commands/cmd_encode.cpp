@@ -29,6 +29,7 @@
 #include "module/HostObjects.h"
 #include "host/AudioSource.h"
 #include "host/BroadcastWaveOutput.h"
+#include "host/DecodedPeaks.h"
 #include "host/HandedLoudness.h"
 #include "host/EncodePlan.h"
 #include "host/InputProblem.h"
@@ -83,17 +84,16 @@ std::string SourceLine(const std::string& shownIn, const AudioSource& source) {
 
 // Lossy coding raises peaks: the MP2 is read back through the module and its true peak held
 // against the ceiling.
-void CheckDecodedPeak(StartedModule& module, const std::string& outPath, double ceilingDbtp, ProgressBar& progress,
+void CheckDecodedPeak(StartedModule& module, const std::string& outPath, double ceilingDbtp, int jobs, ProgressBar& progress,
                       const std::function<void(const std::string&)>& say, const std::function<void(const std::string&)>& warn) {
     if (outPath == "-") return warn("the MP2 went to standard output: its true peak cannot be checked against the ceiling");
-    const std::optional<FileLoudness> decoded =
-        MeasureFile(module, outPath, true, true, [&progress](int64_t done) { progress.Update(done); },
-                    LoudnessMeter::Measures::PeaksOnly);
+    const std::optional<LoudnessFacts> decoded =
+        DecodedPeaks(module, outPath, jobs, [&progress](int64_t done) { progress.Update(done); });
     progress.End();
     if (!decoded) return warn("the MP2 written could not be read back to check its true peak");
-    say(fmt::format("decoded: true peak {}, sample peak {}", LevelText(decoded->facts.truePeakDbtp, "dBTP"),
-                    LevelText(decoded->facts.samplePeakDbfs, "dBFS")));
-    if (const std::string over = CeilingExceeded(decoded->facts, ceilingDbtp); !over.empty()) warn(over);
+    say(fmt::format("decoded: true peak {}, sample peak {}", LevelText(decoded->truePeakDbtp, "dBTP"),
+                    LevelText(decoded->samplePeakDbfs, "dBFS")));
+    if (const std::string over = CeilingExceeded(*decoded, ceilingDbtp); !over.empty()) warn(over);
 }
 
 int JobsWanted(const EncodeOptions& options) {
@@ -279,7 +279,7 @@ int RunEncode(const HostOptions& hostOptions, const std::string& inPath, const s
     say(fmt::format("done: {} samples, {} bytes in {:.2f} s", framesDone, sizeError ? 0 : bytes, seconds));
     if (level) {
         ProgressBar checking("checking", !hostOptions.quiet && !options.noProgress, framesDone);
-        CheckDecodedPeak(module, outPath, level->ceilingDbtp, checking, say, warn);
+        CheckDecodedPeak(module, outPath, level->ceilingDbtp, jobs, checking, say, warn);
     }
     return 0;
 }

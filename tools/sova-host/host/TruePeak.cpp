@@ -44,6 +44,16 @@ TruePeak::TruePeak(int32_t rate, int32_t channels)
     }
 }
 
+void TruePeak::Prime(const float* interleaved, int64_t frames) {
+    for (int32_t c = 0; c < channels_; ++c) {
+        std::vector<float>& history = history_[static_cast<size_t>(c)];
+        for (int64_t i = 0; i < frames; ++i) {
+            history.erase(history.begin());
+            history.push_back(interleaved[i * channels_ + c]);
+        }
+    }
+}
+
 void TruePeak::Add(const float* interleaved, int64_t frames) {
     if (frames <= 0) return;
     const auto count = static_cast<size_t>(frames);

@@ -14,6 +14,9 @@ class TruePeak {
 public:
     TruePeak(int32_t rate, int32_t channels);
     void Add(const float* interleaved, int64_t frames);
+    // Takes the frames as the ones before the next Add, without measuring them: a meter started
+    // mid-stream then finds exactly what one run from the start finds from there on.
+    void Prime(const float* interleaved, int64_t frames);
     // Highest magnitude so far, linear (full scale at 1.0).
     double Peak() const { return peak_; }
     double SamplePeak() const { return samplePeak_; }

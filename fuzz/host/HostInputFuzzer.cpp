@@ -2,6 +2,8 @@
 // Fuzzes what sova-host reads from untrusted files and command lines, on arbitrary bytes:
 // - the frame-header walk stays inside the bytes, accounts for each of them once and reports only
 //   what a header can hold;
+// - the RIFF/WAVE chunk reader (fmt, fact, mext, bext) stays inside the bytes and keeps each bext
+//   text within its field;
 // - JSON text made from any bytes is valid UTF-8, quoted, with no raw control characters, and
 //   well-formed text without quotes or backslashes comes through unchanged;
 // - the host's reading of a settings text accepts exactly the integer entries the module reads,
@@ -9,11 +11,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <tsacore/utility/StringConversion.h>
 
+#include "host/BroadcastWaveReader.h"
 #include "host/FrameWalk.h"
 #include "host/Json.h"
 #include "host/SettingsText.h"
@@ -66,10 +70,26 @@ void CheckSettingsAgainstModule(const std::string& text) {
 }
 } // namespace
 
+void CheckBroadcastWave(const std::vector<uint8_t>& bytes) {
+    const std::optional<sovahost::BroadcastWaveFacts> facts = sovahost::ReadBroadcastWave(bytes);
+    if (!facts) return;
+    Require(bytes.size() >= 12);
+    if (facts->dataFound) Require(facts->dataOffset >= 20 && facts->dataOffset <= bytes.size());
+    if (facts->mpeg) Require(facts->formatTag == 0x0050);
+    if (const auto& bext = facts->bext) {
+        Require(bext->text.description.size() <= 256 && bext->text.originator.size() <= 32 &&
+                bext->text.originatorReference.size() <= 32 && bext->text.originationDate.size() <= 10 &&
+                bext->text.originationTime.size() <= 8 && bext->text.codingHistory.size() <= bytes.size());
+        for (const auto& value : {bext->loudness.integratedLufs, bext->loudness.rangeLu, bext->loudness.maxTruePeakDbtp})
+            if (value) Require(*value >= -327.68 && *value <= 327.67);
+    }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> bytes(data, data + size);
     const std::string text(reinterpret_cast<const char*>(data), size);
     CheckFrameHeaders(bytes);
+    CheckBroadcastWave(bytes);
     CheckJson(text);
     CheckSettingsAgainstModule(text);
     return 0;

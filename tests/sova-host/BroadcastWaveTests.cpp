@@ -233,6 +233,20 @@ TEST(BroadcastWaveReader, ReadsBackWhatTheHeaderHolds) {
     std::ofstream(plain, std::ios::binary) << "\xff\xfd not RIFF";
     EXPECT_FALSE(ReadBroadcastWave(plain));
     std::filesystem::remove_all(folder);
+
+    // The same from bytes in memory; a second fmt chunk (here a PCM one, before data) does not
+    // replace the first: the facts stay those of the MPEG format.
+    const std::optional<BroadcastWaveFacts> inMemory = ReadBroadcastWave(bytes);
+    ASSERT_TRUE(inMemory && inMemory->bext);
+    EXPECT_EQ(inMemory->bext->text.codingHistory, facts->bext->text.codingHistory);
+    std::vector<uint8_t> twoFormats(bytes.begin(), bytes.begin() + static_cast<long>(facts->dataOffset - 8));
+    const uint8_t pcm[] = {'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0, 0x80, 0xBB, 0, 0, 0, 0xEE, 2, 0, 4, 0, 16, 0};
+    twoFormats.insert(twoFormats.end(), std::begin(pcm), std::end(pcm));
+    twoFormats.insert(twoFormats.end(), bytes.begin() + static_cast<long>(facts->dataOffset - 8), bytes.end());
+    const std::optional<BroadcastWaveFacts> first = ReadBroadcastWave(twoFormats);
+    ASSERT_TRUE(first && first->mpeg);
+    EXPECT_EQ(first->formatTag, 0x0050);
+    EXPECT_EQ(first->mpeg->headBitrate, 256000u);
 }
 } // namespace
 } // namespace sovahost

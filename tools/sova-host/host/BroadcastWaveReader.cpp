@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "host/RiffBytes.h"
@@ -68,18 +69,17 @@ BroadcastExtension ParseBext(const std::vector<uint8_t>& chunk) {
     if (chunk.size() > 602) bext.text.codingHistory = FixedText(at + 602, chunk.size() - 602);
     return bext;
 }
-} // namespace
 
-std::optional<BroadcastWaveFacts> ReadBroadcastWave(const std::string& path) {
-    const Descriptor file(path);
-    if (!file.Good()) return std::nullopt;
-    const std::vector<uint8_t> head = file.Read(0, 12);
+// The chunks through `read`, which gives up to `size` bytes at `offset` (fewer at the end).
+std::optional<BroadcastWaveFacts> ReadChunks(const std::function<std::vector<uint8_t>(uint64_t offset, size_t size)>& read) {
+    const std::vector<uint8_t> head = read(0, 12);
     if (head.size() < 12 || std::memcmp(head.data(), "RIFF", 4) != 0 || std::memcmp(head.data() + 8, "WAVE", 4) != 0)
         return std::nullopt;
     BroadcastWaveFacts facts;
+    bool formatRead = false;
     uint64_t offset = 12;
     for (;;) {
-        const std::vector<uint8_t> chunkHead = file.Read(offset, 8);
+        const std::vector<uint8_t> chunkHead = read(offset, 8);
         if (chunkHead.size() < 8) break;
         const uint32_t size = ReadU32(chunkHead.data() + 4);
         const std::string id(chunkHead.begin(), chunkHead.begin() + 4);
@@ -90,8 +90,9 @@ std::optional<BroadcastWaveFacts> ReadBroadcastWave(const std::string& path) {
             facts.dataBytes = size;
             break;
         }
-        const std::vector<uint8_t> chunk = file.Read(body, std::min(size, kLargestChunkRead));
-        if (id == "fmt " && chunk.size() >= 16) {
+        const std::vector<uint8_t> chunk = read(body, std::min(size, kLargestChunkRead));
+        if (id == "fmt " && chunk.size() >= 16 && !formatRead) { // a second fmt chunk is not the format
+            formatRead = true;
             facts.formatTag = ReadU16(chunk.data());
             if (facts.formatTag == 0x0050 && chunk.size() >= 40) {
                 MpegWaveFormat mpeg;
@@ -119,5 +120,20 @@ std::optional<BroadcastWaveFacts> ReadBroadcastWave(const std::string& path) {
         offset = body + size + (size & 1);
     }
     return facts;
+}
+} // namespace
+
+std::optional<BroadcastWaveFacts> ReadBroadcastWave(const std::string& path) {
+    const Descriptor file(path);
+    if (!file.Good()) return std::nullopt;
+    return ReadChunks([&file](uint64_t offset, size_t size) { return file.Read(offset, size); });
+}
+
+std::optional<BroadcastWaveFacts> ReadBroadcastWave(std::span<const uint8_t> bytes) {
+    return ReadChunks([bytes](uint64_t offset, size_t size) {
+        if (offset >= bytes.size()) return std::vector<uint8_t>();
+        const auto from = bytes.begin() + static_cast<std::ptrdiff_t>(offset);
+        return std::vector<uint8_t>(from, from + static_cast<std::ptrdiff_t>(std::min<uint64_t>(size, bytes.size() - offset)));
+    });
 }
 } // namespace sovahost

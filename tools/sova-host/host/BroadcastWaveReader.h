@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "host/BroadcastWave.h"
@@ -44,4 +45,6 @@ struct BroadcastWaveFacts {
 
 // nullopt when path is not a RIFF/WAVE file (or cannot be read).
 std::optional<BroadcastWaveFacts> ReadBroadcastWave(const std::string& path);
+// The same on bytes in memory.
+std::optional<BroadcastWaveFacts> ReadBroadcastWave(std::span<const uint8_t> bytes);
 } // namespace sovahost

@@ -37,7 +37,9 @@ TEST(SovaHostInfo, PlainTermsJsonAndRefusalsInWords) {
     EXPECT_TRUE(Contains(Section(run.out, avi, absent), "refused:      unusable: ")) << run.out;
     EXPECT_TRUE(Contains(Section(run.out, absent, wave), "refused:      '" + absent.string() + "' does not exist\n"))
         << run.out;
-    EXPECT_TRUE(Contains(Section(run.out, wave), "refused:      not MPEG audio: ")) << run.out;
+    EXPECT_TRUE(Contains(Section(run.out, wave), "refused:      not MPEG audio: a WAV file of PCM samples")) << run.out;
+    const HostRun decodeWave = RunHostCapturing("decode " + Quote(wave) + " " + Quote(WorkFolder() / "from-wav.wav"));
+    EXPECT_TRUE(Contains(decodeWave.err, "not MPEG audio: a WAV file of PCM samples")) << decodeWave.err;
 
     // -v adds what the module reported besides; -q keeps only the files that need attention.
     const HostRun verbose = RunHostCapturing("-v info " + Quote(joint));

@@ -92,8 +92,10 @@ int Decode(const HostOptions& options, const DecodeArguments& arguments) {
     module.RequireStarted();
     ReadSession session(module, input);
     session.HideDecoderNotes(!options.trace);
-    if (const int32_t opened = session.Open(); opened != sova::sdk::kResultOK)
+    if (const int32_t opened = session.Open(); opened != sova::sdk::kResultOK) {
+        if (const std::optional<std::string> samples = WaveSamplesKind(input)) throw failed(WaveRefusalInWords(*samples, opened));
         throw failed(OpenRefusalInWords(opened, WalkFrames(input)));
+    }
     const AudioFormat& format = session.Format();
     const int32_t channels = format.channelCount;
 

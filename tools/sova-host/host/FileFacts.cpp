@@ -8,6 +8,7 @@
 
 #include <fmt/format.h>
 
+#include "host/BroadcastWaveReader.h"
 #include "host/InputProblem.h"
 #include "host/SettingsText.h"
 #include "host/Utf8.h"
@@ -101,6 +102,23 @@ std::string FileFacts::HeaderDamageInWords() const {
     return shown.InWords(format.sampleRate) + " (from the frame headers; --verify decodes it too)";
 }
 
+std::optional<std::string> WaveSamplesKind(const std::string& path) {
+    const std::optional<BroadcastWaveFacts> wave = ReadBroadcastWave(path);
+    if (!wave || !wave->dataFound) return std::nullopt;
+    switch (wave->formatTag) {
+    case 0x0001: return "PCM samples";
+    case 0x0003: return "float samples";
+    case 0x0006: return "A-law samples";
+    case 0x0007: return "mu-law samples";
+    case 0xFFFE: return "PCM or float samples (extensible format)";
+    default: return std::nullopt; // MPEG (0x0050, 0x0055) or a format the frame walk may find frames in
+    }
+}
+
+std::string WaveRefusalInWords(const std::string& samples, int32_t result) {
+    return fmt::format("not MPEG audio: a WAV file of {} (module answer {})", samples, ResultInWords(result));
+}
+
 std::string OpenRefusalInWords(int32_t result, const std::optional<FrameWalk>& walk) {
     const bool noReader = result == sova::sdk::kResultFailed;
     const bool freeFormat = walk && walk->freeFormat;
@@ -118,14 +136,16 @@ FileFacts GatherFileFacts(StartedModule& module, const std::string& path, const 
     facts.path = path;
     if (RefusedBeforeOpening(facts)) return facts;
 
-    facts.walk = WalkFrames(path);
+    // The samples of a WAV file of PCM or float audio would read as junk to the frame walk.
+    const std::optional<std::string> samples = WaveSamplesKind(path);
+    if (!samples) facts.walk = WalkFrames(path);
     ReadSession session(module, path);
     session.HideDecoderNotes(options.hideDecoderNotes);
     const int32_t result = session.Open();
     facts.description = ToUtf8(session.OpenedFile().description);
     if (result != sova::sdk::kResultOK) {
-        facts.refusalKind = result == sova::sdk::kResultFailed ? "not MPEG audio" : "unusable";
-        facts.refusal = OpenRefusalInWords(result, facts.walk);
+        facts.refusalKind = result == sova::sdk::kResultFailed || samples ? "not MPEG audio" : "unusable";
+        facts.refusal = samples ? WaveRefusalInWords(*samples, result) : OpenRefusalInWords(result, facts.walk);
         return facts;
     }
     facts.format = session.Format();

@@ -54,6 +54,11 @@ struct FactOptions {
 
 // Why the module refused to open a stream (selector 5's result), in the words info and decode share.
 std::string OpenRefusalInWords(int32_t result, const std::optional<FrameWalk>& walk);
+// "PCM samples", "float samples"...: what a RIFF/WAVE file holds when it is not MPEG audio;
+// nullopt for MPEG audio in a WAV file (a broadcast WAV file), an unknown format or another file.
+std::optional<std::string> WaveSamplesKind(const std::string& path);
+// "not MPEG audio: a WAV file of PCM samples (module answer ...)"
+std::string WaveRefusalInWords(const std::string& samples, int32_t result);
 
 FileFacts GatherFileFacts(StartedModule& module, const std::string& path, const FactOptions& options);
 

@@ -217,6 +217,16 @@ TEST_F(Profiles, EachProfilesOutputPassesCheckOfTheSameProfileAndOtherFilesFailN
     run = Host({"check", "--profile", "list"});
     EXPECT_EQ(run.ExitCode(), 0);
     EXPECT_TRUE(Contains(run.out, "prss: PRSS ContentDepot")) << run.out;
+
+    // The loudness is judged once, by the profile: --loudness may repeat its target, not change it.
+    run = Host({"check", "--profile", "ebu", "--loudness", "-23", dir.File("dab.mp2")});
+    EXPECT_EQ(run.ExitCode(), 1) << run.out; // the DAB file was not brought to -23 LUFS
+    EXPECT_TRUE(Contains(run.out, "(target -23.0 ± 1.0)")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "--profile ebu: loudness -23 LUFS")) << run.out;
+    EXPECT_FALSE(Contains(run.out, "FAILED:    integrated loudness")) << run.out;
+    run = Host({"check", "--profile", "prss", "--loudness", "-23", dir.File("prss.mp2")});
+    EXPECT_EQ(run.ExitCode(), 2);
+    EXPECT_TRUE(Contains(run.err, "contradicts --profile prss, which checks -24 LUFS ± 2 LU")) << run.err;
 }
 
 TEST_F(Profiles, ProfileListNamesEveryProfileAndTheSourceOfEachValue) {

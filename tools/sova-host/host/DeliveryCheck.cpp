@@ -106,7 +106,8 @@ void JudgeDecoded(DeliveryReport& report) {
     if (damage.problems.empty() && (damage.Lost() > 0 || damage.Extra() > 0))
         report.Fail("length", fmt::format("the module delivered {} samples per channel; the frame headers promise {}",
                                           damage.delivered, damage.promised.value_or(0)));
-    if (report.loudnessRequired && decoded.loudness) JudgeLoudness(report, *report.loudnessRequired, *decoded.loudness);
+    if (report.loudnessRequired && report.loudnessRequired->judged && decoded.loudness)
+        JudgeLoudness(report, *report.loudnessRequired, *decoded.loudness);
     if (decoded.allSilent && decoded.samples > 0)
         report.Fail("silence", fmt::format("silent throughout: no sample reaches {:.0f} dBFS", decoded.silenceThresholdDbfs));
 }

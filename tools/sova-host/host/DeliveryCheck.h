@@ -39,6 +39,7 @@ struct LoudnessRequirement {
     double targetLufs = -23;
     double toleranceLu = 1;
     std::optional<double> truePeakCeilingDbtp; // the highest true peak allowed
+    bool judged = true; // false: shown against the target only, a delivery profile judges it
 };
 
 struct DeliveryReport {

@@ -54,7 +54,7 @@ void FilterFrames(const Biquad& shelf, const Biquad& highPass, double* state, do
 } // namespace
 
 IntegratedLoudness::IntegratedLoudness(int32_t rate, int32_t channels)
-    : channels_(channels), stepFrames_((rate + 5) / 10), weights_(ChannelWeights(channels)),
+    : channels_(channels), stepFrames_(std::max(1, (rate + 5) / 10)), weights_(ChannelWeights(channels)),
       state_(static_cast<size_t>(channels) * 4, 0.0), sums_(static_cast<size_t>(channels), 0.0) {
     if (channels < 1 || channels > 8 || rate < 1)
         throw std::invalid_argument("the loudness meter takes 1 to 8 channels at a positive rate");

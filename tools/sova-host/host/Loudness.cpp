@@ -92,7 +92,7 @@ LoudnessMeter::LoudnessMeter(int32_t rate, int32_t channels, Measures measures, 
     if (measures == Measures::PeaksOnly) return;
     if (measures == Measures::All) {
         s.meter = NewLoudnessState(rate, channels, kAllModes);
-        s.stepFrames = LoudnessStepFrames(rate);
+        s.stepFrames = std::max<int64_t>(1, rate / 10);
     } else {
         s.integrated = std::make_unique<IntegratedLoudness>(rate, channels);
     }

@@ -21,6 +21,4 @@ LoudnessState NewLoudnessState(int32_t rate, int32_t channels, int modes);
 // Adds frames; throws std::bad_alloc on libebur128's only failure (it keeps a list of every block).
 void AddToLoudnessState(ebur128_state* state, const float* interleaved, int64_t frames);
 
-// libebur128's frames per 100 ms step: its gating blocks end on multiples of it.
-inline int64_t LoudnessStepFrames(int32_t rate) { return (rate + 5) / 10; }
 } // namespace sovahost

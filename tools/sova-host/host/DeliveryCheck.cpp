@@ -126,7 +126,8 @@ void Decode(StartedModule& module, DeliveryReport& report, const DeliveryOptions
     decoded.channels = session.Format().channelCount;
     SilenceSpan silence;
     std::optional<LoudnessMeter> meter;
-    if (options.loudness || options.measureLoudness) meter.emplace(decoded.sampleRate, decoded.channels);
+    if (options.loudness || options.measureLoudness)
+        meter.emplace(decoded.sampleRate, decoded.channels, LoudnessMeter::Measures::All, LoudnessMeter::WhereThereIsASecondCore());
     std::vector<const float*> channels(static_cast<size_t>(decoded.channels));
     std::vector<float> interleaved;
     const ReadThroughReport read = ReadThrough(session, options.block, [&](const ReadSession& block) {

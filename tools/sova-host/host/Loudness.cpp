@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <ebur128.h>
@@ -102,6 +103,10 @@ LoudnessMeter::LoudnessMeter(int32_t rate, int32_t channels, Measures measures, 
 }
 
 LoudnessMeter::~LoudnessMeter() = default;
+
+LoudnessMeter::Threads LoudnessMeter::WhereThereIsASecondCore() {
+    return std::thread::hardware_concurrency() > 1 ? Threads::Two : Threads::One;
+}
 
 void LoudnessMeter::Add(const float* interleaved, int64_t frames) {
     State& s = *state_;

@@ -30,6 +30,8 @@ public:
     // Two: the loudness is measured on threads of the meter's own while the peaks are measured
     // on the caller's; the figures are the same either way.
     enum class Threads { One, Two };
+    // Two where the machine has a second core, for a meter beside a reading that keeps one busy.
+    static Threads WhereThereIsASecondCore();
     // channels: 1 to 8, in the WAVE order (the LFE of 5.1 is not weighted). IntegratedAndPeaks
     // measures the loudness with IntegratedLoudness.h rather than libebur128, for speed.
     LoudnessMeter(int32_t rate, int32_t channels, Measures measures = Measures::All, Threads threads = Threads::One);

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "host/LoudnessScan.h"
 
-#include <thread>
-
 #include <fmt/format.h>
 
 #include "host/ReadThrough.h"
@@ -11,17 +9,12 @@ namespace sovahost {
 namespace {
 constexpr int64_t kSourceBlock = 16384; // frames per read from libsndfile
 constexpr int32_t kModuleBlock = 16384; // frames per read through the module
-
-// The loudness on a thread of its own beside the reading, where there is a second core.
-LoudnessMeter::Threads MeterThreads() {
-    return std::thread::hardware_concurrency() > 1 ? LoudnessMeter::Threads::Two : LoudnessMeter::Threads::One;
-}
 } // namespace
 
 LoudnessFacts MeasureSession(ReadSession& session, int32_t block, const MeasureProgress& progress,
                              LoudnessMeter::Measures measures) {
     const int32_t channels = session.Format().channelCount;
-    LoudnessMeter meter(session.Format().sampleRate, channels, measures, MeterThreads());
+    LoudnessMeter meter(session.Format().sampleRate, channels, measures, LoudnessMeter::WhereThereIsASecondCore());
     std::vector<float> interleaved;
     int64_t done = 0;
     ReadThrough(session, block, [&](const ReadSession& read) {
@@ -40,7 +33,7 @@ LoudnessFacts MeasureSession(ReadSession& session, int32_t block, const MeasureP
 }
 
 LoudnessFacts MeasureSource(AudioSource& source, const MeasureProgress& progress) {
-    LoudnessMeter meter(source.Rate(), source.Channels(), LoudnessMeter::Measures::All, MeterThreads());
+    LoudnessMeter meter(source.Rate(), source.Channels(), LoudnessMeter::Measures::All, LoudnessMeter::WhereThereIsASecondCore());
     std::vector<float> samples(static_cast<size_t>(kSourceBlock * source.Channels()));
     int64_t done = 0;
     for (int64_t got; (got = source.ReadFloat(samples.data(), kSourceBlock)) > 0;) {

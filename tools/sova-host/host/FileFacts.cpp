@@ -103,6 +103,8 @@ std::string FileFacts::HeaderDamageInWords() const {
 }
 
 std::optional<std::string> WaveSamplesKind(const std::string& path) {
+    std::error_code notAFile;
+    if (!std::filesystem::is_regular_file(path, notAFile)) return std::nullopt; // a pipe is read once, by the module
     const std::optional<BroadcastWaveFacts> wave = ReadBroadcastWave(path);
     if (!wave || !wave->dataFound) return std::nullopt;
     switch (wave->formatTag) {

@@ -18,7 +18,13 @@ std::optional<InputRefusal> RefuseInput(const std::string& path) {
         return InputRefusal{"unreadable", fmt::format("'{}' cannot be read: {}", path, std::strerror(errno))};
     }
     if (S_ISDIR(facts.st_mode)) return InputRefusal{"unreadable", fmt::format("'{}' is a folder", path)};
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); // a FIFO must not block here
+    // A named pipe is not opened here: a reader that comes and goes lets its writer start and then
+    // kills it with SIGPIPE, and the audio is lost.
+    if (S_ISFIFO(facts.st_mode)) {
+        if (access(path.c_str(), R_OK) == 0) return std::nullopt;
+        return InputRefusal{"unreadable", fmt::format("'{}' cannot be read: {}", path, std::strerror(errno))};
+    }
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return InputRefusal{"unreadable", fmt::format("'{}' cannot be read: {}", path, std::strerror(errno))};
     close(fd);
     return std::nullopt;

@@ -147,6 +147,18 @@ TEST_F(BroadcastWaveEncode, SegmentsJoinIntoTheSameFrames) {
     EXPECT_FALSE(DataChunk(dir.File("one.wav")).empty());
 }
 
+// A named pipe is read once: the broadcast WAV file is written without looking into the pipe again
+// for a bext to carry over (which waited for a writer that had gone: sova-host never ended).
+TEST_F(BroadcastWaveEncode, ANamedPipeIsReadOnce) {
+    const std::string source = Source(48000, 4.0), fifo = dir.File("feed.wav");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(Encode({source, dir.File("file.wav")}).ExitCode(), 0);
+    const ProcessRun run = testsupport::RunShell("cat '" + source + "' > '" + fifo + "' & timeout 60 '" SOVA_HOST_PATH "' --module '" +
+                                                 SOVA_MODULE_PATH "' -q encode '" + fifo + "' '" + dir.File("pipe.wav") + "'");
+    ASSERT_EQ(run.ExitCode(), 0) << run.err;
+    EXPECT_EQ(DataChunk(dir.File("pipe.wav")), DataChunk(dir.File("file.wav")));
+}
+
 TEST_F(BroadcastWaveEncode, TheSourcesBextOrListInfoCarriesOverWhereNoOptionOverridesIt) {
     // A broadcast WAV source with its own bext chunk, written by libsndfile.
     const std::string source = dir.File("programme.wav");

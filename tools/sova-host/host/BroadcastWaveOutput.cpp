@@ -68,6 +68,8 @@ std::string BroadcastOptionProblem(const std::string& outPath, const BroadcastOp
 
 BroadcastText SourceBroadcastText(const std::string& sourcePath) {
     BroadcastText text;
+    std::error_code notAFile;
+    if (!std::filesystem::is_regular_file(sourcePath, notAFile)) return text; // a named pipe was read once, and is empty now
     SF_INFO info{};
     SNDFILE* file = sf_open(sourcePath.c_str(), SFM_READ, &info);
     if (!file) return text;

@@ -6,19 +6,20 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "host/LoudnessState.h"
+
 namespace sovahost {
 namespace {
-// Each channel's weight by its place (WAVE order, as Loudness.cpp places them for libebur128):
-// surrounds at ±60 to ±120 degrees 1.41, the LFE 0, every other 1.
+// Each channel's weight by its place, as libebur128 weighs it: the surrounds at ±60 to ±120
+// degrees 1.41, a channel left out (the LFE) 0, every other 1.
 std::vector<double> ChannelWeights(int32_t channels) {
-    switch (channels) {
-    case 4: return {1.0, 1.0, 1.41, 1.41};
-    case 5: return {1.0, 1.0, 1.0, 1.41, 1.41};
-    case 6: return {1.0, 1.0, 1.0, 0.0, 1.41, 1.41};
-    case 7: return {1.0, 1.0, 1.0, 0.0, 1.0, 1.41, 1.41};      // back centre, then the sides
-    case 8: return {1.0, 1.0, 1.0, 0.0, 1.0, 1.0, 1.41, 1.41}; // backs at ±135, then the sides
-    default: return std::vector<double>(static_cast<size_t>(channels), 1.0);
+    std::vector<double> weights;
+    for (const int place : ChannelPlaces(channels)) {
+        const bool surround = place == EBUR128_Mp110 || place == EBUR128_Mm110 || place == EBUR128_Mp060 ||
+                              place == EBUR128_Mm060 || place == EBUR128_Mp090 || place == EBUR128_Mm090;
+        weights.push_back(place == EBUR128_UNUSED ? 0.0 : surround ? 1.41 : 1.0);
     }
+    return weights;
 }
 
 // The filters' state advanced by one sample; returns the K-weighted sample.

@@ -5,7 +5,6 @@
 #include <vector>
 
 namespace sovahost {
-namespace {
 std::vector<int> ChannelPlaces(int32_t channels) {
     switch (channels) {
     case 1: return {EBUR128_CENTER};
@@ -20,7 +19,6 @@ std::vector<int> ChannelPlaces(int32_t channels) {
                 EBUR128_Mp135, EBUR128_Mm135, EBUR128_Mp090,  EBUR128_Mm090};
     }
 }
-} // namespace
 
 LoudnessState NewLoudnessState(int32_t rate, int32_t channels, int modes) {
     LoudnessState state(ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate), modes));

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include <ebur128.h>
 
@@ -13,8 +14,12 @@ struct LoudnessStateDeleter {
 };
 using LoudnessState = std::unique_ptr<ebur128_state, LoudnessStateDeleter>;
 
-// channels: 1 to 8 in the WAVE order (quad is L R Ls Rs, 5.1 is L R C LFE Ls Rs, 7.1 adds the side
-// pair after the back pair; the LFE is not weighted). modes: libebur128's EBUR128_MODE_* flags.
+// Each channel's place around the listener as libebur128 names it (EBUR128_LEFT...), for 1 to 8
+// channels in the WAVE order: quad is L R Ls Rs, 5.1 is L R C LFE Ls Rs, 7.1 adds the side pair
+// after the back pair; the LFE is EBUR128_UNUSED.
+std::vector<int> ChannelPlaces(int32_t channels);
+
+// channels: 1 to 8, placed by ChannelPlaces. modes: libebur128's EBUR128_MODE_* flags.
 // Throws std::bad_alloc when libebur128 cannot make it.
 LoudnessState NewLoudnessState(int32_t rate, int32_t channels, int modes);
 
